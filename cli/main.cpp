@@ -1,0 +1,135 @@
+// frambit-cli: the recovery sessions of the window, driven from a terminal.
+//
+// Exit status: 0 when a session ran to its end (also when it found nothing
+// or was stopped with Ctrl-C), 1 when an error or a missing input was
+// reported, 2 for a usage error.
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "cli/terminal_view.h"
+#include "engine/sample_capture.h"
+#include "engine/scan_session.h"
+#include "engine/texts.h"
+#include "platform/console.h"
+#include "platform/input_stream.h"
+#include "platform/program_paths.h"
+
+namespace {
+
+using namespace frambit;
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct Request {
+  ScanCommand command = ScanCommand::Recover;
+  std::string target;
+  std::string sample;
+  std::string output;
+};
+
+double PerSecond(std::int64_t bytes, double seconds) {
+  return seconds > 0 ? static_cast<double>(bytes) / seconds / 1e6 : 0.0;
+}
+
+void PrintSummary(const ScanSummary& summary, const std::string& outputFolder) {
+  if (summary.stopped) std::printf("已停止: 扫描到 %lld 字节处时按要求停止。\n", static_cast<long long>(summary.bytesScanned));
+  std::printf("%s", fmt::format("扫描: {} 字节, {:.2f} 秒, {:.1f} MB/s\n", summary.bytesScanned, summary.scanSeconds,
+                                PerSecond(summary.bytesScanned, summary.scanSeconds))
+                        .c_str());
+  std::printf("%s%lld\n", texts::kFragmentCountPrefix, static_cast<long long>(summary.hitCount));
+  std::printf("%s", fmt::format("输出: {} 个文件, {} 字节, {:.2f} 秒, {:.1f} MB/s\n", summary.output.filesWritten,
+                                summary.output.bytesWritten, summary.outputSeconds,
+                                PerSecond(summary.output.bytesWritten, summary.outputSeconds))
+                        .c_str());
+  std::printf("无法读取: %lld 字节\n", static_cast<long long>(summary.unreadableBytes));
+  if (summary.output.filesWritten > 0)
+    std::printf("恢复的文件在: %s (1.AVI 到 %d.AVI)\n", outputFolder.c_str(), summary.output.filesWritten);
+}
+
+ScanSummary (*HandlerFor(ScanCommand command))(SessionState&, SessionView&, const ScanOptions&) {
+  switch (command) {
+    case ScanCommand::Recover: return RunBtnClick;
+    case ScanCommand::FullDisk: return N9Click;
+    case ScanCommand::FreeSpace: return N10Click;
+  }
+  return RunBtnClick;
+}
+
+int RunSession(const Request& request) {
+  SessionState state;
+  cli::TerminalView view(state, request.target, request.output.empty() ? texts::kOutputFolderPlaceholder : request.output);
+  int status = kExitFailed;
+  try {
+    // Everything that can be checked before an hours-long scan is checked
+    // first, so a typing error does not cost the whole scan.
+    if (!request.target.empty()) {
+      state.SourcePath = request.target;
+      state.SourceSize = platform::OpenInput(request.target)->Size();
+    }
+    if (!request.output.empty()) platform::EnsureWritableDirectory(request.output);
+    if (!request.sample.empty()) {
+      BtnSelectAllClick(state, view, [&] { return std::optional<std::string>(request.sample); });
+      if (state.SampleHeaderPath.empty()) return kExitFailed;  // the capture said why
+    }
+    platform::CatchInterrupt();
+    const ScanSummary summary = HandlerFor(request.command)(state, view, ScanOptions{});
+    if (summary.started) {
+      PrintSummary(summary, request.output);
+      status = kExitDone;
+    }
+  } catch (const std::exception& failure) {
+    view.ShowMessage(failure.what());
+  }
+  // A session consumes the sample; one that never started leaves it behind.
+  if (!state.SampleHeaderPath.empty()) platform::RemoveFileQuietly(state.SampleHeaderPath);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "frambit-cli: 从磁盘镜像、卷或整个磁盘中找回被删除或损坏的 AVI 视频。\n"
+      "Recovers deleted or damaged AVI videos from a disk image, a volume or a whole disk.\n\n"
+      "It scans the target for AVI movie chunks, joins the chunks that follow each other into\n"
+      "runs, and writes every run as 1.AVI, 2.AVI, ... into the output folder behind the header\n"
+      "of an intact sample video (take one recorded by the same camera with the same settings).\n"
+      "The target is only ever read. Existing 1.AVI, 2.AVI, ... in the output folder are replaced.\n"
+      "Ctrl-C stops the scan; what was found so far is still written.\n\n"
+      "Example: frambit-cli recover --target card.img --sample good.avi --output recovered/",
+      "frambit-cli"};
+  app.require_subcommand(1);
+  Request request;
+  struct Command {
+    const char* name;
+    ScanCommand command;
+    const char* help;
+  };
+  const Command commands[] = {
+      {"recover", ScanCommand::Recover, "恢复: scan the whole target for 00db, 00dc and 00__ chunks"},
+      {"full-disk", ScanCommand::FullDisk, "全盘恢复: scan the whole target for 00db and 00dc chunks"},
+      {"free-space", ScanCommand::FreeSpace,
+       "恢复剩余空间: free space only; for now it scans the whole target like full-disk"},
+  };
+  for (const Command& command : commands) {
+    CLI::App* sub = app.add_subcommand(command.name, command.help);
+    sub->add_option("--target", request.target, "disk image file, volume or disk device (e.g. card.img, /dev/sdb1)");
+    sub->add_option("--sample", request.sample, "an intact AVI file whose header the recovered files take");
+    sub->add_option("--output", request.output, "folder for the recovered files; created when missing");
+    sub->callback([&request, &command] { request.command = command.command; });
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? kExitDone : kExitUsage;
+  }
+  return RunSession(request);
+}

@@ -1,0 +1,141 @@
+#include "engine/scan_session.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "engine/busy_cycle.h"
+#include "engine/salvaging_read.h"
+#include "engine/texts.h"
+#include "platform/program_paths.h"
+
+namespace frambit {
+namespace {
+
+// A chunk header is 8 bytes: one that begins in the last 7 bytes of a block
+// is searched again together with the next block.
+constexpr std::size_t kCarryBytes = 7;
+constexpr std::int64_t kGaugeUnitBytes = 1024;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Shows the first missing input, if any.
+bool InputsChosen(const SessionState& state, SessionView& view) {
+  if (view.SourceText().empty()) {
+    view.ShowMessage(texts::kNoTarget);
+  } else if (view.OutputFolderText() == texts::kOutputFolderPlaceholder) {
+    view.ShowMessage(texts::kNoOutputFolder);
+  } else if (state.SampleHeaderPath.empty()) {
+    view.ShowMessage(texts::kNoSample);
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// The block loop. Blocks follow one another without gap or overlap; each is
+// searched behind the last 7 bytes of the one before it.
+//
+//   window:  [carry | block k ..................................]
+//            ^ target offset (k * blockSize - carry)
+void ScanBlocks(SessionState& state, SessionView& view, ScanCommand command, const ScanOptions& options,
+                ScanSummary& summary) {
+  const auto source = options.openInput(state.SourcePath);
+  source->AdviseSequential();
+  const SignatureSet signatures(PatternsFor(command));
+  view.SetProgressRange(0, state.SourceSize / kGaugeUnitBytes);
+  const auto blockCapacity = static_cast<std::size_t>(options.blockSize);
+  const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kCarryBytes + blockCapacity);
+  std::byte* const blockStart = buffer.get() + kCarryBytes;
+  std::size_t carried = 0;
+  std::int64_t position = 0;
+  while (position < state.SourceSize) {
+    if (state.StopFlag) {
+      summary.stopped = true;
+      break;
+    }
+    view.ProcessMessages();
+    view.SetProgress(position / kGaugeUnitBytes);
+    const auto blockBytes = static_cast<std::size_t>(std::min<std::int64_t>(options.blockSize, state.SourceSize - position));
+    summary.unreadableBytes += ReadSalvaging(*source, position, {blockStart, blockBytes});
+    const std::span<const std::byte> window(blockStart - carried, carried + blockBytes);
+    SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
+    view.ShowFragmentCount(static_cast<std::int64_t>(state.Hits->size()));
+    position += static_cast<std::int64_t>(blockBytes);
+    summary.bytesScanned = position;
+    carried = std::min(kCarryBytes, window.size());
+    std::memmove(blockStart - carried, window.data() + window.size() - carried, carried);
+  }
+}
+
+}  // namespace
+
+PatternList PatternsFor(ScanCommand command) {
+  if (command == ScanCommand::Recover) return {"30306462", "30306463", "30305F5F"};
+  return {"30306462", "30306463"};
+}
+
+ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
+                           const ScanOptions& options) {
+  ScanSummary summary;
+  if (!InputsChosen(state, view)) return summary;
+  summary.started = true;
+  BeginBusy(state, view);
+  state.StopFlag = false;
+  std::exception_ptr failure;
+  const auto scanStart = std::chrono::steady_clock::now();
+  try {
+    ScanBlocks(state, view, command, options, summary);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  summary.scanSeconds = SecondsSince(scanStart);
+  summary.hitCount = static_cast<std::int64_t>(state.Hits->size());
+  // Whatever was found is written, also after a stop or a failed scan.
+  const auto outputStart = std::chrono::steady_clock::now();
+  try {
+    SortHits(*state.Hits);
+    summary.output = WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput);
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  summary.outputSeconds = SecondsSince(outputStart);
+  view.SetProgress(0);
+  EndBusy(state, view);
+  platform::RemoveFileQuietly(state.SampleHeaderPath);
+  state.SampleHeaderPath.clear();
+  if (summary.unreadableBytes > 0) view.ShowMessage(fmt::format(texts::kUnreadableBytes, summary.unreadableBytes));
+  if (failure) std::rethrow_exception(failure);
+  return summary;
+}
+
+ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options) {
+  return RunScanSession(state, view, ScanCommand::Recover, options);
+}
+
+ScanSummary N9Click(SessionState& state, SessionView& view, const ScanOptions& options) {
+  return RunScanSession(state, view, ScanCommand::FullDisk, options);
+}
+
+ScanSummary N10Click(SessionState& state, SessionView& view, const ScanOptions& options) {
+  return RunScanSession(state, view, ScanCommand::FreeSpace, options);
+}
+
+void PauseBtnClick(SessionState& state, SessionView& view) {
+  if (!view.AskContinue()) state.StopFlag = true;
+}
+
+void StopBtnClick(SessionState& state, SessionView& view) {
+  view.ClearScanFreeOnly();
+  state.StopFlag = true;
+  view.SetProgress(0);
+}
+
+}  // namespace frambit

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/fragment_hit.h"
+
+namespace frambit {
+
+// Chunk identifiers written as hexadecimal text, two digits a byte, high
+// digit first, either case: "30306463" is 00dc.
+using PatternList = std::vector<std::string>;
+
+// A pattern list decoded once for a whole scan.
+class SignatureSet {
+ public:
+  // Takes the entries in order up to the first that is empty, has an odd
+  // number of digits or a character that is not a hex digit; that entry and
+  // all after it are ignored. Entries that do not decode to four bytes (a
+  // chunk identifier's size) are ignored too, and so are repeated ones.
+  explicit SignatureSet(const PatternList& patterns);
+
+  bool Empty() const { return words_.empty(); }
+  // The identifiers as the little-endian words that their four bytes form.
+  std::span<const std::uint32_t> Words() const { return words_; }
+
+ private:
+  std::vector<std::uint32_t> words_;
+};
+
+// Appends one hit, in ascending offset order, for every chunk header that
+// lies wholly inside block: an identifier of the set followed by a non-zero
+// 32-bit little-endian size field. base is the target offset of block[0].
+// Headers that begin in the last seven bytes are left for the caller to
+// present again with the bytes that follow them.
+void SearchBlock(const SignatureSet& signatures, std::span<const std::byte> block, std::int64_t base,
+                 HitList& hits);
+
+}  // namespace frambit

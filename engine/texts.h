@@ -1,0 +1,26 @@
+#pragma once
+
+// Every text the engine shows the user.
+
+namespace frambit::texts {
+
+inline constexpr char kNoTarget[] = "请选择恢复目标!";
+inline constexpr char kNoOutputFolder[] = "请选择保存路径!";
+inline constexpr char kNoSample[] = "请选择样本文件!";
+inline constexpr char kOutputFolderPlaceholder[] = "...点击选择目录...";
+inline constexpr char kSampleUnreadable[] = "样本无法访问!";
+inline constexpr char kPauseCaption[] = "暂停";
+inline constexpr char kPauseQuestion[] = "是否继续？";
+inline constexpr char kFragmentCountPrefix[] = "碎片: ";
+
+// Reasons added below kSampleUnreadable, so the user knows what to fix.
+inline constexpr char kSampleNotAvi[] = "不是 AVI 文件（开头没有 RIFF AVI 文件头）: ";
+inline constexpr char kSampleWithoutMovi[] = "文件中没有 movi 数据段: ";
+inline constexpr char kSampleEmpty[] = "文件为空: ";
+
+// {0} is a byte count.
+inline constexpr char kUnreadableBytes[] = "恢复目标中有 {0} 字节无法读取（坏扇区或目标在读取时变短），已按零字节处理。";
+// {0} is the output file, {1} the target.
+inline constexpr char kOutputIsTarget[] = "输出文件 \"{0}\" 就是恢复目标 \"{1}\"，为保护目标不予覆盖。请换一个保存路径。";
+
+}  // namespace frambit::texts

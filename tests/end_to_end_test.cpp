@@ -1,0 +1,659 @@
+// End-to-end tests of frambit-cli: the built program runs on disk images that
+// hold real AVI movie data (made with ffmpeg while the test runs) or chunks
+// built by hand, and every file it writes is compared byte for byte with what
+// the carving must give: the sample's header, then the target's bytes from a
+// run's first chunk up to the chunk that closes the run.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tests/support/chunk_builder.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace frambit::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ByteVector = std::vector<std::byte>;
+
+constexpr std::int64_t kBlock = 262144;  // the scan's block size
+constexpr std::int64_t kFourGiB = std::int64_t{1} << 32;
+constexpr char kNoTarget[] = "请选择恢复目标!";
+constexpr char kNoOutput[] = "请选择保存路径!";
+constexpr char kNoSample[] = "请选择样本文件!";
+constexpr char kSampleUnreadable[] = "样本无法访问!";
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+  const ByteVector bytes = ReadFile(path);
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Runs a program found on PATH (or by its path) with stdin from /dev/null and
+// stdout and stderr into the two files. exitCode is 127 when it cannot start.
+CliResult Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  CliResult result;
+  if (spawned != 0) {
+    result.exitCode = 127;
+    result.err = args[0] + ": " + std::strerror(spawned);
+    return result;
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadText(outPath);
+  result.err = ReadText(errPath);
+  return result;
+}
+
+std::uint32_t Le32(std::span<const std::byte> bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | std::to_integer<std::uint32_t>(bytes[at + static_cast<std::size_t>(i)]);
+  return value;
+}
+
+void PutLe32(ByteVector& bytes, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(std::byte{static_cast<std::uint8_t>(value >> shift)});
+}
+
+void Append(ByteVector& bytes, const std::string& text) {
+  for (char c : text) bytes.push_back(std::byte{static_cast<std::uint8_t>(c)});
+}
+
+struct Chunk {
+  std::string id;
+  std::size_t offset;  // of the identifier
+  std::uint32_t size;  // the size field
+};
+
+// The RIFF chunks that follow each other in bytes[from, to), pad bytes skipped.
+std::vector<Chunk> ChunksIn(std::span<const std::byte> bytes, std::size_t from, std::size_t to) {
+  std::vector<Chunk> chunks;
+  for (std::size_t at = from; at + 8 <= to;) {
+    const std::uint32_t size = Le32(bytes, at + 4);
+    chunks.push_back({std::string(reinterpret_cast<const char*>(bytes.data() + at), 4), at, size});
+    at += 8 + std::size_t{size} + (size & 1);
+  }
+  return chunks;
+}
+
+// Where the data of the AVI's "LIST movi" lies: [first, second).
+std::pair<std::size_t, std::size_t> MoviRange(const ByteVector& avi) {
+  for (const Chunk& chunk : ChunksIn(avi, 12, avi.size())) {
+    if (chunk.id == "LIST" && std::memcmp(avi.data() + chunk.offset + 8, "movi", 4) == 0)
+      return {chunk.offset + 12, chunk.offset + 8 + chunk.size};
+  }
+  ADD_FAILURE() << "the AVI has no LIST movi";
+  return {0, 0};
+}
+
+// The movie list's payload: the chunks after "movi", as a camera leaves them
+// on the medium.
+ByteVector MoviPayload(const ByteVector& avi) {
+  const auto [from, to] = MoviRange(avi);
+  return {avi.begin() + static_cast<std::ptrdiff_t>(from), avi.begin() + static_cast<std::ptrdiff_t>(to)};
+}
+
+// What the program takes from a sample: its bytes through the first "movi".
+ByteVector SampleHeader(const ByteVector& sample) {
+  const char* movi = "movi";
+  const auto found = std::search(sample.begin(), sample.end(), reinterpret_cast<const std::byte*>(movi),
+                                 reinterpret_cast<const std::byte*>(movi) + 4);
+  EXPECT_NE(found, sample.end()) << "the sample has no movi";
+  return {sample.begin(), found == sample.end() ? found : found + 4};
+}
+
+ByteVector Concat(const ByteVector& head, std::span<const std::byte> tail) {
+  ByteVector joined = head;
+  joined.insert(joined.end(), tail.begin(), tail.end());
+  return joined;
+}
+
+// The line of the summary that starts with prefix, without its newline.
+std::string SummaryLine(const std::string& out, const std::string& prefix) {
+  for (std::size_t at = 0; at < out.size();) {
+    const std::size_t end = std::min(out.find('\n', at), out.size());
+    if (out.compare(at, prefix.size(), prefix) == 0) return out.substr(at, end - at);
+    at = end + 1;
+  }
+  return "(no line \"" + prefix + "\")";
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A tmpfs of a fixed size, unmounted when the guard goes.
+class TmpfsMount {
+ public:
+  TmpfsMount(const std::string& path, const std::string& options) : path_(path) {
+    fs::create_directories(path);
+    if (::mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      error_ = std::strerror(errno);
+    }
+  }
+  ~TmpfsMount() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  TmpfsMount(const TmpfsMount&) = delete;
+  TmpfsMount& operator=(const TmpfsMount&) = delete;
+  bool Mounted() const { return mounted_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+  std::string error_;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  // An AVI written by ffmpeg with its chunks as found on the medium.
+  struct Avi {
+    std::string path;
+    ByteVector bytes;
+  };
+
+  static bool FfmpegPresent() {
+    static const bool present = [] {
+      const TempDir scratch;
+      return Spawn({"ffmpeg", "-version"}, scratch / "o", scratch / "e").exitCode == 0 &&
+             Spawn({"ffprobe", "-version"}, scratch / "o", scratch / "e").exitCode == 0;
+    }();
+    return present;
+  }
+  static constexpr char kNoFfmpeg[] = "ffmpeg and ffprobe are needed to make and check real AVI files; install ffmpeg";
+
+  std::string Path(const std::string& name) const { return dir_ / name; }
+
+  // Sample names are unique to the test: the program caches a sample's header
+  // beside itself under the sample's file name, and tests run in parallel.
+  std::string UniqueName(const std::string& stem) const { return stem + "-" + dir_.Path().filename().string() + ".avi"; }
+
+  CliResult RunCli(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{FRAMBIT_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Spawn(argv, Path("cli.stdout"), Path("cli.stderr"));
+  }
+
+  CliResult Recover(const std::string& command, const std::string& target, const std::string& sample,
+                    const std::string& output) const {
+    return RunCli({command, "--target", target, "--sample", sample, "--output", output});
+  }
+
+  // An AVI of `frames` 64x48 frames of the lavfi source `pattern`. ffmpeg
+  // labels every video chunk "00dc"; a fourcc other than that relabels the
+  // chunks of the movie list and the index, as a camera storing
+  // uncompressed frames ("00db") writes them.
+  Avi MakeAvi(const std::string& name, const std::vector<std::string>& codec, int frames, const std::string& pattern,
+              const std::string& fourcc = "00dc") const {
+    Avi avi{Path(name), {}};
+    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                  pattern + "=size=64x48:rate=10", "-frames:v", std::to_string(frames), "-an"};
+    args.insert(args.end(), codec.begin(), codec.end());
+    args.push_back(avi.path);
+    const CliResult made = Spawn(args, Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    avi.bytes = ReadFile(avi.path);
+    const auto [from, to] = MoviRange(avi.bytes);
+    for (const Chunk& chunk : ChunksIn(avi.bytes, from, to))
+      std::memcpy(avi.bytes.data() + chunk.offset, fourcc.data(), 4);
+    for (const Chunk& chunk : ChunksIn(avi.bytes, to, avi.bytes.size())) {
+      if (chunk.id != "idx1") continue;
+      for (std::size_t entry = chunk.offset + 8; entry + 16 <= chunk.offset + 8 + chunk.size; entry += 16)
+        std::memcpy(avi.bytes.data() + entry, fourcc.data(), 4);
+    }
+    WriteFile(avi.path, avi.bytes);
+    return avi;
+  }
+
+  // The smallest file the program takes as a sample: a RIFF AVI header with
+  // an empty movie list.
+  std::string HandmadeSample() const {
+    ByteVector avi;
+    Append(avi, "RIFF");
+    PutLe32(avi, 4 + 8 + 4 + 8 + 56 + 8 + 4);
+    Append(avi, "AVI LIST");
+    PutLe32(avi, 4 + 8 + 56);
+    Append(avi, "hdrlavih");
+    PutLe32(avi, 56);
+    avi.resize(avi.size() + 56);
+    Append(avi, "LIST");
+    PutLe32(avi, 4);
+    Append(avi, "movi");
+    const std::string path = Path(UniqueName("handmade"));
+    WriteFile(path, avi);
+    return path;
+  }
+
+  std::string WriteTarget(const std::string& name, const ByteVector& bytes) const {
+    const std::string path = Path(name);
+    WriteFile(path, bytes);
+    return path;
+  }
+
+  // The names of the .AVI files in folder, sorted by their number.
+  static std::vector<std::string> AviFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(folder, missing))
+      if (entry.path().extension() == ".AVI") names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return names;
+  }
+
+  static std::vector<std::string> Numbered(int count) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= count; ++i) names.push_back(std::to_string(i) + ".AVI");
+    return names;
+  }
+
+  // The header the program caches for a sample must be gone after a session.
+  static void ExpectCacheClean(const std::string& samplePath) {
+    const fs::path cached = fs::path(FRAMBIT_CLI).parent_path() / "Cache" / (fs::path(samplePath).filename().string() + ".bin");
+    EXPECT_FALSE(fs::exists(cached)) << cached;
+    EXPECT_FALSE(fs::exists(cached.string() + ".part")) << cached;
+  }
+
+  // Frames ffprobe decodes in the first video stream; err gets its complaints.
+  CliResult Probe(const std::string& path) const {
+    return Spawn({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                  "stream=nb_read_frames", "-of", "csv=p=0", path},
+                 Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+  }
+
+  TempDir dir_;
+};
+
+// A chain of `count` chunks of `dataBytes` behind `noise` bytes of noise.
+// Returns the run the program must write: [first chunk, last chunk).
+std::pair<std::int64_t, std::int64_t> AddChain(ChunkBuilder& target, std::size_t noise, const std::string& id,
+                                               int count, std::uint32_t dataBytes) {
+  target.Noise(noise);
+  const std::int64_t start = target.Size();
+  std::int64_t last = start;
+  for (int i = 0; i < count; ++i) last = target.Chunk(id, dataBytes);
+  return {start, last};
+}
+
+std::span<const std::byte> Slice(const ByteVector& bytes, std::pair<std::int64_t, std::int64_t> range) {
+  return std::span<const std::byte>(bytes).subspan(static_cast<std::size_t>(range.first),
+                                                   static_cast<std::size_t>(range.second - range.first));
+}
+
+// Real movie data, stripped of its AVI around it and laid into noise at an
+// unaligned place, comes back as a file that is the sample's header plus every
+// chunk but the closing one, and that ffprobe decodes without complaint.
+TEST_F(EndToEnd, RecoversRealMovieDataBehindTheSampleHeader) {
+  if (!FfmpegPresent()) GTEST_SKIP() << kNoFfmpeg;
+  struct Case {
+    const char* name;
+    std::vector<std::string> codec;
+    const char* fourcc;
+    std::int64_t embedAt;    // where the movie data starts in the target
+    std::size_t noiseAfter;  // 0: the target ends with the movie data
+  };
+  const Case cases[] = {
+      // The first chunk header straddles the second block boundary; odd
+      // chunk sizes with pad bytes; the target ends where the data ends.
+      {"mjpeg", {"-c:v", "mjpeg"}, "00dc", 2 * kBlock - 3, 0},
+      // The sixth chunk header (chunks are 9224 bytes) straddles the first
+      // block boundary, five bytes before it.
+      {"rawvideo", {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}, "00db", kBlock - 5 - 5 * 9224, 4099},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Avi source = MakeAvi(std::string(c.name) + "-source.avi", c.codec, 10, "testsrc", c.fourcc);
+    const Avi sample = MakeAvi(UniqueName(std::string(c.name) + "-sample"), c.codec, 25, "smptebars", c.fourcc);
+    const ByteVector payload = MoviPayload(source.bytes);
+    const std::vector<Chunk> chunks = ChunksIn(payload, 0, payload.size());
+    ASSERT_EQ(chunks.size(), 10u);
+    for (const Chunk& chunk : chunks) ASSERT_EQ(chunk.id, c.fourcc);
+
+    ChunkBuilder target;
+    target.Noise(static_cast<std::size_t>(c.embedAt));
+    target.Raw(payload);
+    target.Noise(c.noiseAfter);
+    const std::string output = Path(std::string(c.name) + "-out");
+    const CliResult run = Recover("recover", WriteTarget(std::string(c.name) + ".img", target.Bytes()), sample.path, output);
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(AviFilesIn(output), Numbered(1));
+    const ByteVector expected = Concat(SampleHeader(sample.bytes), std::span(payload).first(chunks.back().offset));
+    const ByteVector recovered = ReadFile(output + "/1.AVI");
+    EXPECT_EQ(recovered.size(), expected.size());
+    EXPECT_TRUE(recovered == expected) << "1.AVI differs from the sample header plus the movie data";
+    EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(target.Size()) + " 字节, ")) << run.out;
+    EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: 10");
+    EXPECT_TRUE(SummaryLine(run.out, "输出: ").starts_with("输出: 1 个文件, " + std::to_string(expected.size()) + " 字节, "))
+        << run.out;
+    EXPECT_EQ(SummaryLine(run.out, "无法读取: "), "无法读取: 0 字节");
+    ExpectCacheClean(sample.path);
+
+    const CliResult probe = Probe(output + "/1.AVI");
+    EXPECT_EQ(probe.exitCode, 0);
+    EXPECT_EQ(probe.out, "9\n");
+    EXPECT_EQ(probe.err, "");
+  }
+}
+
+// Offsets past 4 GiB survive the scan, the sort and the output: one stream's
+// first header straddles the 4 GiB mark, another lies beyond it at an odd
+// offset, in a sparse image.
+TEST_F(EndToEnd, RecoversMovieDataPastFourGiB) {
+  if (!FfmpegPresent()) GTEST_SKIP() << kNoFfmpeg;
+  const Avi source = MakeAvi("source.avi", {"-c:v", "mjpeg"}, 10, "testsrc");
+  const Avi sample = MakeAvi(UniqueName("sample"), {"-c:v", "mjpeg"}, 10, "smptebars");
+  const ByteVector payload = MoviPayload(source.bytes);
+  const std::size_t lastChunk = ChunksIn(payload, 0, payload.size()).back().offset;
+  const std::int64_t places[] = {kFourGiB - 5, kFourGiB + 2 * kBlock + 12345};
+  const std::string image = Path("big.img");
+  {
+    const int fd = ::open(image.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ASSERT_EQ(::ftruncate(fd, kFourGiB + (1 << 20)), 0) << std::strerror(errno);
+    for (std::int64_t at : places)
+      ASSERT_EQ(::pwrite(fd, payload.data(), payload.size(), at), static_cast<ssize_t>(payload.size()));
+    ::close(fd);
+  }
+  const CliResult run = Recover("recover", image, sample.path, Path("out"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(AviFilesIn(Path("out")), Numbered(2));
+  const ByteVector expected = Concat(SampleHeader(sample.bytes), std::span(payload).first(lastChunk));
+  for (const std::string& name : Numbered(2))
+    EXPECT_TRUE(ReadFile(Path("out/" + name)) == expected) << name << " is not the movie data behind the header";
+  EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: 20");
+  EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(kFourGiB + (1 << 20)) + " 字节, "))
+      << run.out;
+}
+
+// Nothing is scanned or written before all three inputs are chosen, and the
+// first missing one is named.
+TEST_F(EndToEnd, NamesTheFirstMissingInput) {
+  ChunkBuilder chunks;
+  AddChain(chunks, 100, "00dc", 3, 501);  // would give one file
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  const std::string sample = HandmadeSample();
+  const std::string output = Path("out");
+  struct Case {
+    const char* name;
+    bool target, sample, output;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"nothing chosen", false, false, false, kNoTarget},
+      {"no target", false, true, true, kNoTarget},
+      {"no output folder", true, true, false, kNoOutput},
+      {"no sample", true, false, true, kNoSample},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args{"recover"};
+    if (c.target) args.insert(args.end(), {"--target", target});
+    if (c.sample) args.insert(args.end(), {"--sample", sample});
+    if (c.output) args.insert(args.end(), {"--output", output});
+    const CliResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, std::string(c.message) + "\n");
+    EXPECT_FALSE(Contains(run.out, "碎片")) << run.out;
+    EXPECT_EQ(AviFilesIn(output), std::vector<std::string>{});
+    ExpectCacheClean(sample);
+  }
+}
+
+// A session that finds no run ends normally and says what it found.
+TEST_F(EndToEnd, TargetsWithoutARunWriteNothing) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder noise;
+  noise.Noise(3 * kBlock + 17);
+  ChunkBuilder lone;
+  lone.Noise(kBlock - 4);  // the header straddles the block boundary
+  lone.Chunk("00dc", 999);
+  lone.Noise(5000);
+  struct Case {
+    const char* name;
+    ByteVector bytes;
+    int hits;
+  };
+  const Case cases[] = {
+      {"empty target", {}, 0},
+      {"noise only", noise.Bytes(), 0},
+      {"a lone chunk", lone.Bytes(), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string output = Path(std::string(c.name) + " out");
+    const CliResult run = Recover("recover", WriteTarget(std::string(c.name) + ".img", c.bytes), sample, output);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(AviFilesIn(output), std::vector<std::string>{});
+    EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(c.bytes.size()) + " 字节, ")) << run.out;
+    EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: " + std::to_string(c.hits));
+    EXPECT_TRUE(SummaryLine(run.out, "输出: ").starts_with("输出: 0 个文件, 0 字节, ")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "恢复的文件在")) << run.out;
+    ExpectCacheClean(sample);
+  }
+}
+
+// The output folder is created when missing, and an earlier 1.AVI that is
+// longer than the new one is replaced, not overwritten in front.
+TEST_F(EndToEnd, WritesIntoAnyOutputFolder) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  const auto run = AddChain(chunks, 333, "00dc", 4, 1001);
+  chunks.Noise(100);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  const ByteVector expected = Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run));
+
+  fs::create_directories(Path("used"));
+  WriteFile(Path("used/1.AVI"), ByteVector(3 * expected.size(), std::byte{'x'}));
+  const std::string folders[] = {Path("missing/and/nested"), Path("used")};
+  for (const std::string& output : folders) {
+    SCOPED_TRACE(output);
+    const CliResult result = Recover("recover", target, sample, output);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(AviFilesIn(output), Numbered(1));
+    EXPECT_TRUE(ReadFile(output + "/1.AVI") == expected);
+  }
+}
+
+// "recover" also takes 00__ chunks; the other two commands take only 00db and
+// 00dc.
+TEST_F(EndToEnd, OnlyRecoverTakesUnderscoreChunks) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  const auto video = AddChain(chunks, 1000, "00dc", 3, 777);
+  const auto underscore = AddChain(chunks, 1000, "00__", 4, 333);
+  chunks.Noise(1000);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  const ByteVector header = SampleHeader(ReadFile(sample));
+  struct Case {
+    const char* command;
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    int hits;
+  };
+  const Case cases[] = {
+      {"recover", {video, underscore}, 7},
+      {"full-disk", {video}, 3},
+      {"free-space", {video}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const std::string output = Path(std::string(c.command) + "-out");
+    const CliResult result = Recover(c.command, target, sample, output);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(SummaryLine(result.out, "碎片: "), "碎片: " + std::to_string(c.hits));
+    ASSERT_EQ(AviFilesIn(output), Numbered(static_cast<int>(c.runs.size())));
+    for (std::size_t i = 0; i < c.runs.size(); ++i)
+      EXPECT_TRUE(ReadFile(output + "/" + std::to_string(i + 1) + ".AVI") == Concat(header, Slice(chunks.Bytes(), c.runs[i])))
+          << "file " << i + 1;
+  }
+}
+
+// A write-protected image is recovered like any other and stays as it was.
+// Root may write it anyway, so its bytes and its modification time are
+// compared too.
+TEST_F(EndToEnd, LeavesAReadOnlyTargetUntouched) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  const auto run = AddChain(chunks, kBlock + 3, "00dc", 5, 4097);
+  chunks.Noise(10);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), past, 0), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(target.c_str(), &before), 0);
+
+  const CliResult result = Recover("recover", target, sample, Path("out"));
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  ASSERT_EQ(AviFilesIn(Path("out")), Numbered(1));
+  EXPECT_TRUE(ReadFile(Path("out/1.AVI")) == Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run)));
+  struct stat after {};
+  ASSERT_EQ(::stat(target.c_str(), &after), 0);
+  EXPECT_TRUE(ReadFile(target) == chunks.Bytes());
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_mode & 07777, 0444u);
+}
+
+// An image that lies in the output folder under the name of the first output
+// file is refused as that file, not cut to length 0.
+TEST_F(EndToEnd, NeverWritesOverTheTarget) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  AddChain(chunks, 50, "00dc", 3, 2001);
+  fs::create_directories(Path("out"));
+  const std::string target = WriteTarget("out/1.AVI", chunks.Bytes());
+
+  const CliResult result = Recover("recover", target, sample, Path("out"));
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(Contains(result.err, "为保护目标不予覆盖")) << result.err;
+  EXPECT_TRUE(ReadFile(target) == chunks.Bytes());
+}
+
+// Whatever is not an AVI with a movie list is refused as a sample before the
+// scan starts.
+TEST_F(EndToEnd, RefusesASampleThatIsNoAvi) {
+  ChunkBuilder chunks;
+  AddChain(chunks, 100, "00dc", 3, 501);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  ByteVector withoutMovi;
+  Append(withoutMovi, "RIFF");
+  PutLe32(withoutMovi, 16);
+  Append(withoutMovi, "AVI LIST");
+  PutLe32(withoutMovi, 4);
+  Append(withoutMovi, "hdrl");
+  struct Case {
+    const char* name;
+    ByteVector bytes;
+    bool exists;
+  };
+  const Case cases[] = {
+      {"text", Bytes("this is a text file, not a video\n"), true},
+      {"wave", Bytes(std::string("RIFF\x24\0\0\0WAVEfmt movi", 20)), true},
+      {"empty", {}, true},
+      {"without-movi", withoutMovi, true},
+      {"missing", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string sample = Path(UniqueName(c.name));
+    if (c.exists) WriteFile(sample, c.bytes);
+    const std::string output = Path(std::string(c.name) + "-out");
+    const CliResult run = Recover("recover", target, sample, output);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.starts_with(kSampleUnreadable)) << run.err;
+    EXPECT_TRUE(Contains(run.err, sample)) << run.err;
+    EXPECT_FALSE(Contains(run.out, "碎片")) << run.out;
+    EXPECT_EQ(AviFilesIn(output), std::vector<std::string>{});
+    ExpectCacheClean(sample);
+  }
+}
+
+// When the output disk fills up, the session fails, names the file it cut
+// short, and the files before it are complete.
+TEST_F(EndToEnd, ReportsAFullOutputDisk) {
+  const std::string output = Path("small-disk");
+  const TmpfsMount disk(output, "size=256k");
+  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a 256 KiB tmpfs to fill up (" << disk.Error() << "); needs root";
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+  for (int i = 0; i < 4; ++i) runs.push_back(AddChain(chunks, 333, "00dc", 12, 9001));  // ~97 KiB a file
+  chunks.Noise(333);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  const ByteVector header = SampleHeader(ReadFile(sample));
+
+  const CliResult result = Recover("recover", target, sample, output);
+  EXPECT_EQ(result.exitCode, 1);
+  ASSERT_EQ(AviFilesIn(output), Numbered(3));
+  for (int i = 0; i < 2; ++i)
+    EXPECT_TRUE(ReadFile(output + "/" + std::to_string(i + 1) + ".AVI") == Concat(header, Slice(chunks.Bytes(), runs[i])))
+        << "file " << i + 1 << " is not complete";
+  const ByteVector cut = ReadFile(output + "/3.AVI");
+  const ByteVector whole = Concat(header, Slice(chunks.Bytes(), runs[2]));
+  ASSERT_LT(cut.size(), whole.size());
+  EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin())) << "3.AVI holds bytes other than the run's";
+  EXPECT_TRUE(Contains(result.err, output + "/3.AVI")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "不完整（只写入了 " + std::to_string(cut.size()) + " 字节）")) << result.err;
+  ExpectCacheClean(sample);
+}
+
+// A command line the program does not understand is a usage error; it
+// touches nothing.
+TEST_F(EndToEnd, RejectsAnUnknownCommandLine) {
+  const std::string sample = HandmadeSample();
+  const std::string target = WriteTarget("target.img", Bytes("00dc"));
+  const std::string output = Path("out");
+  const std::vector<std::vector<std::string>> commandLines = {
+      {"undelete", "--target", target, "--sample", sample, "--output", output},
+      {"--target", target, "--sample", sample, "--output", output},
+      {"recover", "--target", target, "--sample", sample, "--output", output, "--fast"},
+      {"recover", "--target", target, "--sample", sample, "--output"},
+      {"recover", "full-disk", "--target", target, "--sample", sample, "--output", output},
+  };
+  for (const auto& args : commandLines) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CliResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+  }
+}
+
+}  // namespace
+}  // namespace frambit::test
