@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "engine/signature_search_kernel.h"
 #include "tests/support/chunk_builder.h"
 
 namespace frambit {
@@ -135,6 +138,39 @@ TEST(SignatureSearch, ShiftedInputGivesTheSameHitsShifted) {
     }
   }
 }
+
+#if FRAMBIT_X86_64_KERNELS
+// Both vector kernels against a plain look at every position, on bytes made
+// of little but the identifiers' own letters, so that near misses abound.
+TEST(SignatureSearch, VectorKernelsAgreeWithAPlainSearch) {
+  const PatternList patterns{"30306462", "30306463", "30305F5F"};
+  const SignatureSet signatures(patterns);
+  const auto filter = detail::FilterOf(signatures);
+  ASSERT_TRUE(filter.has_value());
+  std::mt19937 random(7);
+  const char letters[] = {'0', '0', '0', 'd', 'c', 'b', '_', 1, 0};
+  std::vector<std::byte> bytes(70'000);
+  for (auto& b : bytes) b = std::byte{static_cast<std::uint8_t>(letters[random() % sizeof letters])};
+
+  HitList expected;
+  for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) detail::AddHit(signatures, bytes.data(), i, 100, expected);
+  ASSERT_GT(expected.size(), 100u);
+
+  using Kernel = std::size_t (*)(const SignatureSet&, const detail::CandidateFilter&, std::span<const std::byte>,
+                                 std::int64_t, HitList&);
+  std::vector<std::pair<const char*, Kernel>> kernels{{"SSE2", detail::SearchVectorSse2}};
+  if (__builtin_cpu_supports("avx2")) kernels.emplace_back("AVX2", detail::SearchVectorAvx2);
+  for (const auto& [name, kernel] : kernels) {
+    HitList hits;
+    const std::size_t searched = kernel(signatures, *filter, bytes, 100, hits);
+    EXPECT_GT(searched, bytes.size() - 200) << name;
+    HitList expectedPart;
+    for (const FragmentHit& hit : expected)
+      if (hit.offset - 100 < static_cast<std::int64_t>(searched)) expectedPart.push_back(hit);
+    EXPECT_EQ(Pairs(hits), Pairs(expectedPart)) << name;
+  }
+}
+#endif
 
 TEST(SignatureSearch, RunsOfZeroDigitsAreNoHeaders) {
   std::vector<std::byte> digits(4096, std::byte{'0'});
