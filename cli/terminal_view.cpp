@@ -52,7 +52,9 @@ void TerminalView::ShowMessage(const std::string& text) {
 void TerminalView::ProcessMessages() {
   if (platform::InterruptRequested() && !stopRequested_) {
     stopRequested_ = true;
-    ShowMessage("停止: 扫描在当前块之后结束，已找到的碎片照常写出。再按一次 Ctrl-C 立即退出。");
+    // The fragment output does not stop: a file cut short helps nobody.
+    ShowMessage(rangesSeen_ < 2 ? "停止: 扫描在当前块之后结束，已找到的碎片照常写出。再按一次 Ctrl-C 立即退出。"
+                                : "正在写出已找到的文件，写完即结束。再按一次 Ctrl-C 立即退出（正在写的文件将不完整）。");
     StopBtnClick(state_, *this);
   }
 }
