@@ -88,7 +88,7 @@ int RunSession(const Request& request) {
     view.ShowMessage(failure.what());
   }
   // A session consumes the sample; one that never started leaves it behind.
-  if (!state.SampleHeaderPath.empty()) platform::RemoveFileQuietly(state.SampleHeaderPath);
+  ReleaseSampleHeader(state);
   return status;
 }
 

@@ -81,10 +81,17 @@ std::string CacheSampleHeader(const std::string& samplePath, std::int64_t count,
     cache.Close();
     platform::ReplaceFile(partPath, cachePath);
   } catch (...) {
-    platform::RemoveFileQuietly(partPath);
+    platform::RemoveQuietly(partPath);
     throw;
   }
   return cachePath;
+}
+
+void ReleaseSampleHeader(SessionState& state) {
+  if (state.SampleHeaderPath.empty()) return;
+  platform::RemoveQuietly(state.SampleHeaderPath);
+  platform::RemoveQuietly(std::filesystem::path(state.SampleHeaderPath).parent_path().string());
+  state.SampleHeaderPath.clear();
 }
 
 void BtnSelectAllClick(SessionState& state, SessionView& view, const SampleChooser& chooseSample,

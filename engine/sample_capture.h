@@ -22,6 +22,10 @@ std::int64_t FindMoviEnd(const std::string& samplePath, const platform::InputOpe
 std::string CacheSampleHeader(const std::string& samplePath, std::int64_t count,
                               const platform::InputOpener& openInput = platform::OpenInput);
 
+// Deletes the captured header, and its folder when nothing else is left in
+// it, and forgets it: every scan session consumes its sample.
+void ReleaseSampleHeader(SessionState& state);
+
 // Asks the user for a sample file; nullopt when the user cancels.
 using SampleChooser = std::function<std::optional<std::string>()>;
 

@@ -11,8 +11,8 @@
 
 #include "engine/busy_cycle.h"
 #include "engine/salvaging_read.h"
+#include "engine/sample_capture.h"
 #include "engine/texts.h"
-#include "platform/program_paths.h"
 
 namespace frambit {
 namespace {
@@ -109,8 +109,7 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
   summary.outputSeconds = SecondsSince(outputStart);
   view.SetProgress(0);
   EndBusy(state, view);
-  platform::RemoveFileQuietly(state.SampleHeaderPath);
-  state.SampleHeaderPath.clear();
+  ReleaseSampleHeader(state);
   if (summary.unreadableBytes > 0) view.ShowMessage(fmt::format(texts::kUnreadableBytes, summary.unreadableBytes));
   if (failure) std::rethrow_exception(failure);
   return summary;

@@ -4,9 +4,11 @@
 
 namespace frambit::platform {
 
-// The folder that keeps captured sample headers: "Cache" beside the program
-// when that folder can be written, otherwise $XDG_CACHE_HOME/frambit/Cache
-// (~/.cache/frambit/Cache). The folder may not exist yet.
+// The folder that keeps this process's captured sample headers: a folder of
+// its own inside "Cache" beside the program when that can be written,
+// otherwise inside $XDG_CACHE_HOME/frambit/Cache (~/.cache/frambit/Cache).
+// Programs that run side by side so never take each other's header. The
+// folder may not exist yet.
 std::string CacheDirectory();
 
 // Creates the folder and its missing parents. Throws UserError
@@ -20,7 +22,8 @@ void EnsureWritableDirectory(const std::string& path);
 // Renames from over to, replacing it in one step. Throws UserError.
 void ReplaceFile(const std::string& from, const std::string& to);
 
-// Removes a file; a missing file is not an error.
-void RemoveFileQuietly(const std::string& path);
+// Removes a file or an empty folder; one that is missing, or a folder that
+// is not empty, is left as it is without complaint.
+void RemoveQuietly(const std::string& path);
 
 }  // namespace frambit::platform

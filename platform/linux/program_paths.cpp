@@ -29,14 +29,15 @@ std::filesystem::path UserCacheRoot() {
 }  // namespace
 
 std::string CacheDirectory() {
-  const auto beside = ProgramDirectory() / "Cache";
+  auto cache = ProgramDirectory() / "Cache";
   std::error_code error;
   // "Beside the program" works for a portable copy; an installed program
   // usually sits in a folder the user cannot write.
-  if (std::filesystem::is_directory(beside, error) ? ::access(beside.c_str(), W_OK) == 0
-                                                    : ::access(beside.parent_path().c_str(), W_OK) == 0)
-    return beside.string();
-  return (UserCacheRoot() / "frambit" / "Cache").string();
+  const bool besideWritable = std::filesystem::is_directory(cache, error)
+                                  ? ::access(cache.c_str(), W_OK) == 0
+                                  : ::access(cache.parent_path().c_str(), W_OK) == 0;
+  if (!besideWritable) cache = UserCacheRoot() / "frambit" / "Cache";
+  return (cache / std::to_string(::getpid())).string();
 }
 
 void MakeDirectories(const std::string& path) {
@@ -56,7 +57,7 @@ void ReplaceFile(const std::string& from, const std::string& to) {
   if (error) throw UserError(CannotOpenText(to, error.value()));
 }
 
-void RemoveFileQuietly(const std::string& path) {
+void RemoveQuietly(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
 }

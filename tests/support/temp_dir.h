@@ -41,13 +41,13 @@ inline std::vector<std::byte> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::byte> bytes(chars.size());
-  std::memcpy(bytes.data(), chars.data(), chars.size());
+  if (!chars.empty()) std::memcpy(bytes.data(), chars.data(), chars.size());
   return bytes;
 }
 
 inline std::vector<std::byte> Bytes(const std::string& text) {
   std::vector<std::byte> bytes(text.size());
-  std::memcpy(bytes.data(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(bytes.data(), text.data(), text.size());
   return bytes;
 }
 
