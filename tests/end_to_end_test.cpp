@@ -6,7 +6,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,11 +16,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <span>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/chunk_builder.h"
@@ -45,43 +51,97 @@ struct CliResult {
   std::string err;
 };
 
+// The whole file, read to its end (files in /proc report no size); empty
+// when it is missing.
+ByteVector Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  ByteVector bytes;
+  std::vector<char> piece(1 << 16);
+  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+    const auto* begin = reinterpret_cast<const std::byte*>(piece.data());
+    bytes.insert(bytes.end(), begin, begin + in.gcount());
+  }
+  return bytes;
+}
+
 std::string ReadText(const std::string& path) {
-  const ByteVector bytes = ReadFile(path);
+  const ByteVector bytes = Contents(path);
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Runs a program found on PATH (or by its path) with stdin from /dev/null and
-// stdout and stderr into the two files. exitCode is 127 when it cannot start.
-CliResult Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  CliResult result;
-  if (spawned != 0) {
-    result.exitCode = 127;
-    result.err = args[0] + ": " + std::strerror(spawned);
+// A program started with stdin from /dev/null and stdout and stderr into two
+// files.
+class Child {
+ public:
+  // The program is found on PATH or by its path.
+  Child(const std::vector<std::string>& args, std::string outPath, std::string errPath)
+      : outPath_(std::move(outPath)), errPath_(std::move(errPath)) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    spawnError_ = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawnError_ != 0) spawnText_ = args[0] + ": " + std::strerror(spawnError_);
+  }
+  // A child still running when a test gives up is killed.
+  ~Child() {
+    if (spawnError_ != 0 || waited_) return;
+    ::kill(pid_, SIGKILL);
+    Wait();
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t Pid() const { return spawnError_ == 0 ? pid_ : -1; }
+
+  // exitCode is 127 when the program could not start, 128 + the signal when
+  // one ended it.
+  CliResult Wait() {
+    CliResult result;
+    if (spawnError_ != 0) {
+      result.exitCode = 127;
+      result.err = spawnText_;
+      return result;
+    }
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    waited_ = true;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadText(outPath_);
+    result.err = ReadText(errPath_);
     return result;
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
+
+ private:
+  std::string outPath_;
+  std::string errPath_;
+  pid_t pid_ = -1;
+  int spawnError_ = 0;
+  std::string spawnText_;
+  bool waited_ = false;
+};
+
+CliResult Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+  return Child(args, outPath, errPath).Wait();
+}
+
+// The bytes a process has read so far, -1 when the system does not tell.
+std::int64_t BytesReadBy(pid_t pid) {
+  const std::string io = ReadText("/proc/" + std::to_string(pid) + "/io");
+  const std::size_t at = io.find("rchar: ");
+  return at == std::string::npos ? -1 : std::stoll(io.substr(at + 7));
 }
 
 std::uint32_t Le32(std::span<const std::byte> bytes, std::size_t at) {
   std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | std::to_integer<std::uint32_t>(bytes[at + static_cast<std::size_t>(i)]);
+  for (int i = 3; i >= 0; --i)
+    value = value << 8 | std::to_integer<std::uint32_t>(bytes[at + static_cast<std::size_t>(i)]);
   return value;
 }
 
@@ -154,6 +214,26 @@ std::string SummaryLine(const std::string& out, const std::string& prefix) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The summary of a finished session that found no unreadable byte.
+void ExpectSummary(const std::string& out, std::int64_t scanned, std::int64_t hits, int files, std::int64_t bytes) {
+  EXPECT_TRUE(SummaryLine(out, "扫描: ").starts_with("扫描: " + std::to_string(scanned) + " 字节, ")) << out;
+  EXPECT_EQ(SummaryLine(out, "碎片: "), "碎片: " + std::to_string(hits));
+  EXPECT_TRUE(SummaryLine(out, "输出: ")
+                  .starts_with("输出: " + std::to_string(files) + " 个文件, " + std::to_string(bytes) + " 字节, "))
+      << out;
+  EXPECT_EQ(SummaryLine(out, "无法读取: "), "无法读取: 0 字节");
+}
+
+// Success when the file holds exactly `expected`; otherwise says where it
+// differs.
+::testing::AssertionResult HoldsExactly(const std::string& path, std::span<const std::byte> expected) {
+  const ByteVector got = Contents(path);
+  const auto [g, e] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+  if (g == got.end() && e == expected.end()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << path << " has " << got.size() << " bytes where " << expected.size()
+                                       << " are expected; the first difference is at byte " << (g - got.begin());
+}
+
 // A tmpfs of a fixed size, unmounted when the guard goes.
 class TmpfsMount {
  public:
@@ -201,12 +281,18 @@ class EndToEnd : public ::testing::Test {
 
   // Sample names are unique to the test: the program caches a sample's header
   // beside itself under the sample's file name, and tests run in parallel.
-  std::string UniqueName(const std::string& stem) const { return stem + "-" + dir_.Path().filename().string() + ".avi"; }
+  std::string UniqueName(const std::string& stem) const {
+    return stem + "-" + dir_.Path().filename().string() + ".avi";
+  }
 
   CliResult RunCli(const std::vector<std::string>& args) const {
+    return Spawn(CliArgs(args), Path("cli.stdout"), Path("cli.stderr"));
+  }
+
+  std::vector<std::string> CliArgs(const std::vector<std::string>& args) const {
     std::vector<std::string> argv{FRAMBIT_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv, Path("cli.stdout"), Path("cli.stderr"));
+    return argv;
   }
 
   CliResult Recover(const std::string& command, const std::string& target, const std::string& sample,
@@ -221,13 +307,23 @@ class EndToEnd : public ::testing::Test {
   Avi MakeAvi(const std::string& name, const std::vector<std::string>& codec, int frames, const std::string& pattern,
               const std::string& fourcc = "00dc") const {
     Avi avi{Path(name), {}};
-    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                  pattern + "=size=64x48:rate=10", "-frames:v", std::to_string(frames), "-an"};
+    std::vector<std::string> args{"ffmpeg",
+                                  "-nostdin",
+                                  "-v",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  pattern + "=size=64x48:rate=10",
+                                  "-frames:v",
+                                  std::to_string(frames),
+                                  "-an"};
     args.insert(args.end(), codec.begin(), codec.end());
     args.push_back(avi.path);
     const CliResult made = Spawn(args, Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
     EXPECT_EQ(made.exitCode, 0) << made.err;
-    avi.bytes = ReadFile(avi.path);
+    avi.bytes = Contents(avi.path);
     const auto [from, to] = MoviRange(avi.bytes);
     for (const Chunk& chunk : ChunksIn(avi.bytes, from, to))
       std::memcpy(avi.bytes.data() + chunk.offset, fourcc.data(), 4);
@@ -285,7 +381,8 @@ class EndToEnd : public ::testing::Test {
 
   // The header the program caches for a sample must be gone after a session.
   static void ExpectCacheClean(const std::string& samplePath) {
-    const fs::path cached = fs::path(FRAMBIT_CLI).parent_path() / "Cache" / (fs::path(samplePath).filename().string() + ".bin");
+    const fs::path cached =
+        fs::path(FRAMBIT_CLI).parent_path() / "Cache" / (fs::path(samplePath).filename().string() + ".bin");
     EXPECT_FALSE(fs::exists(cached)) << cached;
     EXPECT_FALSE(fs::exists(cached.string() + ".part")) << cached;
   }
@@ -350,19 +447,14 @@ TEST_F(EndToEnd, RecoversRealMovieDataBehindTheSampleHeader) {
     target.Raw(payload);
     target.Noise(c.noiseAfter);
     const std::string output = Path(std::string(c.name) + "-out");
-    const CliResult run = Recover("recover", WriteTarget(std::string(c.name) + ".img", target.Bytes()), sample.path, output);
+    const CliResult run =
+        Recover("recover", WriteTarget(std::string(c.name) + ".img", target.Bytes()), sample.path, output);
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_EQ(AviFilesIn(output), Numbered(1));
     const ByteVector expected = Concat(SampleHeader(sample.bytes), std::span(payload).first(chunks.back().offset));
-    const ByteVector recovered = ReadFile(output + "/1.AVI");
-    EXPECT_EQ(recovered.size(), expected.size());
-    EXPECT_TRUE(recovered == expected) << "1.AVI differs from the sample header plus the movie data";
-    EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(target.Size()) + " 字节, ")) << run.out;
-    EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: 10");
-    EXPECT_TRUE(SummaryLine(run.out, "输出: ").starts_with("输出: 1 个文件, " + std::to_string(expected.size()) + " 字节, "))
-        << run.out;
-    EXPECT_EQ(SummaryLine(run.out, "无法读取: "), "无法读取: 0 字节");
+    EXPECT_TRUE(HoldsExactly(output + "/1.AVI", expected));
+    ExpectSummary(run.out, target.Size(), 10, 1, static_cast<std::int64_t>(expected.size()));
     ExpectCacheClean(sample.path);
 
     const CliResult probe = Probe(output + "/1.AVI");
@@ -395,11 +487,8 @@ TEST_F(EndToEnd, RecoversMovieDataPastFourGiB) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   ASSERT_EQ(AviFilesIn(Path("out")), Numbered(2));
   const ByteVector expected = Concat(SampleHeader(sample.bytes), std::span(payload).first(lastChunk));
-  for (const std::string& name : Numbered(2))
-    EXPECT_TRUE(ReadFile(Path("out/" + name)) == expected) << name << " is not the movie data behind the header";
-  EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: 20");
-  EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(kFourGiB + (1 << 20)) + " 字节, "))
-      << run.out;
+  for (const std::string& name : Numbered(2)) EXPECT_TRUE(HoldsExactly(Path("out/" + name), expected));
+  ExpectSummary(run.out, kFourGiB + (1 << 20), 20, 2, 2 * static_cast<std::int64_t>(expected.size()));
 }
 
 // Nothing is scanned or written before all three inputs are chosen, and the
@@ -461,9 +550,7 @@ TEST_F(EndToEnd, TargetsWithoutARunWriteNothing) {
     const CliResult run = Recover("recover", WriteTarget(std::string(c.name) + ".img", c.bytes), sample, output);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(AviFilesIn(output), std::vector<std::string>{});
-    EXPECT_TRUE(SummaryLine(run.out, "扫描: ").starts_with("扫描: " + std::to_string(c.bytes.size()) + " 字节, ")) << run.out;
-    EXPECT_EQ(SummaryLine(run.out, "碎片: "), "碎片: " + std::to_string(c.hits));
-    EXPECT_TRUE(SummaryLine(run.out, "输出: ").starts_with("输出: 0 个文件, 0 字节, ")) << run.out;
+    ExpectSummary(run.out, static_cast<std::int64_t>(c.bytes.size()), c.hits, 0, 0);
     EXPECT_FALSE(Contains(run.out, "恢复的文件在")) << run.out;
     ExpectCacheClean(sample);
   }
@@ -477,7 +564,7 @@ TEST_F(EndToEnd, WritesIntoAnyOutputFolder) {
   const auto run = AddChain(chunks, 333, "00dc", 4, 1001);
   chunks.Noise(100);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector expected = Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run));
+  const ByteVector expected = Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run));
 
   fs::create_directories(Path("used"));
   WriteFile(Path("used/1.AVI"), ByteVector(3 * expected.size(), std::byte{'x'}));
@@ -487,7 +574,7 @@ TEST_F(EndToEnd, WritesIntoAnyOutputFolder) {
     const CliResult result = Recover("recover", target, sample, output);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_EQ(AviFilesIn(output), Numbered(1));
-    EXPECT_TRUE(ReadFile(output + "/1.AVI") == expected);
+    EXPECT_TRUE(HoldsExactly(output + "/1.AVI", expected));
   }
 }
 
@@ -500,7 +587,7 @@ TEST_F(EndToEnd, OnlyRecoverTakesUnderscoreChunks) {
   const auto underscore = AddChain(chunks, 1000, "00__", 4, 333);
   chunks.Noise(1000);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector header = SampleHeader(ReadFile(sample));
+  const ByteVector header = SampleHeader(Contents(sample));
   struct Case {
     const char* command;
     std::vector<std::pair<std::int64_t, std::int64_t>> runs;
@@ -519,8 +606,8 @@ TEST_F(EndToEnd, OnlyRecoverTakesUnderscoreChunks) {
     EXPECT_EQ(SummaryLine(result.out, "碎片: "), "碎片: " + std::to_string(c.hits));
     ASSERT_EQ(AviFilesIn(output), Numbered(static_cast<int>(c.runs.size())));
     for (std::size_t i = 0; i < c.runs.size(); ++i)
-      EXPECT_TRUE(ReadFile(output + "/" + std::to_string(i + 1) + ".AVI") == Concat(header, Slice(chunks.Bytes(), c.runs[i])))
-          << "file " << i + 1;
+      EXPECT_TRUE(HoldsExactly(output + "/" + std::to_string(i + 1) + ".AVI",
+                               Concat(header, Slice(chunks.Bytes(), c.runs[i]))));
   }
 }
 
@@ -533,22 +620,29 @@ TEST_F(EndToEnd, LeavesAReadOnlyTargetUntouched) {
   const auto run = AddChain(chunks, kBlock + 3, "00dc", 5, 4097);
   chunks.Noise(10);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), past, 0), 0);
+  // A time long past, so that any write would show.
+  fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
   ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
-  struct stat before {};
-  ASSERT_EQ(::stat(target.c_str(), &before), 0);
+  const fs::file_time_type before = fs::last_write_time(target);
+  // Reports an open for writing even when nothing was written.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0) << std::strerror(errno);
+  ASSERT_GE(::inotify_add_watch(watch, target.c_str(), IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB), 0);
 
   const CliResult result = Recover("recover", target, sample, Path("out"));
+  alignas(inotify_event) char events[4096];
+  const ssize_t got = ::read(watch, events, sizeof events);
+  const int readError = errno;
+  ::close(watch);
+  EXPECT_EQ(got, -1) << "the target was opened for writing, written or changed";
+  EXPECT_EQ(readError, EAGAIN);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   ASSERT_EQ(AviFilesIn(Path("out")), Numbered(1));
-  EXPECT_TRUE(ReadFile(Path("out/1.AVI")) == Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run)));
-  struct stat after {};
-  ASSERT_EQ(::stat(target.c_str(), &after), 0);
-  EXPECT_TRUE(ReadFile(target) == chunks.Bytes());
-  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-  EXPECT_EQ(after.st_mode & 07777, 0444u);
+  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run))));
+  EXPECT_TRUE(HoldsExactly(target, chunks.Bytes()));
+  EXPECT_TRUE(fs::last_write_time(target) == before) << "the target's modification time changed";
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::mask,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
 // An image that lies in the output folder under the name of the first output
@@ -563,7 +657,39 @@ TEST_F(EndToEnd, NeverWritesOverTheTarget) {
   const CliResult result = Recover("recover", target, sample, Path("out"));
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(Contains(result.err, "为保护目标不予覆盖")) << result.err;
-  EXPECT_TRUE(ReadFile(target) == chunks.Bytes());
+  EXPECT_TRUE(HoldsExactly(target, chunks.Bytes()));
+}
+
+// Ctrl-C ends the scan after the current block; the runs found before it are
+// still written and the session counts as finished.
+TEST_F(EndToEnd, CtrlCStopsTheScanButWritesWhatWasFound) {
+  const std::string sample = HandmadeSample();
+  ChunkBuilder chunks;
+  const auto run = AddChain(chunks, 100, "00dc", 4, 3001);
+  chunks.Noise(10);
+  const std::int64_t imageSize = 2 * kFourGiB;  // sparse: far more than is scanned before the stop
+  const std::string image = Path("big.img");
+  WriteFile(image, chunks.Bytes());
+  ASSERT_EQ(::truncate(image.c_str(), imageSize), 0) << std::strerror(errno);
+
+  Child cli(CliArgs({"recover", "--target", image, "--sample", sample, "--output", Path("out")}), Path("cli.stdout"),
+            Path("cli.stderr"));
+  ASSERT_GT(cli.Pid(), 0);
+  // Interrupted only once the scan is surely under way.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (BytesReadBy(cli.Pid()) < 4 * kBlock && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(::kill(cli.Pid(), SIGINT), 0);
+  const CliResult result = cli.Wait();
+
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "已停止: 扫描到 ")) << result.out;
+  const std::string scanned = SummaryLine(result.out, "扫描: ");
+  ASSERT_TRUE(scanned.starts_with("扫描: ")) << result.out;
+  EXPECT_LT(std::stoll(scanned.substr(std::string("扫描: ").size())), imageSize);
+  ASSERT_EQ(AviFilesIn(Path("out")), Numbered(1));
+  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run))));
+  ExpectCacheClean(sample);
 }
 
 // Whatever is not an AVI with a movie list is refused as a sample before the
@@ -617,15 +743,15 @@ TEST_F(EndToEnd, ReportsAFullOutputDisk) {
   for (int i = 0; i < 4; ++i) runs.push_back(AddChain(chunks, 333, "00dc", 12, 9001));  // ~97 KiB a file
   chunks.Noise(333);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector header = SampleHeader(ReadFile(sample));
+  const ByteVector header = SampleHeader(Contents(sample));
 
   const CliResult result = Recover("recover", target, sample, output);
   EXPECT_EQ(result.exitCode, 1);
   ASSERT_EQ(AviFilesIn(output), Numbered(3));
   for (int i = 0; i < 2; ++i)
-    EXPECT_TRUE(ReadFile(output + "/" + std::to_string(i + 1) + ".AVI") == Concat(header, Slice(chunks.Bytes(), runs[i])))
-        << "file " << i + 1 << " is not complete";
-  const ByteVector cut = ReadFile(output + "/3.AVI");
+    EXPECT_TRUE(
+        HoldsExactly(output + "/" + std::to_string(i + 1) + ".AVI", Concat(header, Slice(chunks.Bytes(), runs[i]))));
+  const ByteVector cut = Contents(output + "/3.AVI");
   const ByteVector whole = Concat(header, Slice(chunks.Bytes(), runs[2]));
   ASSERT_LT(cut.size(), whole.size());
   EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin())) << "3.AVI holds bytes other than the run's";
