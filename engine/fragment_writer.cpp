@@ -49,8 +49,7 @@ class RunWriter {
     while (written < run.length) {
       view_.ProcessMessages();
       if (written + piece > run.length) piece = static_cast<std::int32_t>(run.length - written);
-      SectorAlignedRead(*source, piece, bytes_, run.start + written, output_.unreadableBytes);
-      file.Write(bytes_);
+      file.Write(SectorAlignedRead(*source, piece, run.start + written, scratch_, output_.unreadableBytes));
       written += piece;
     }
     file.Close();
@@ -65,7 +64,7 @@ class RunWriter {
   const std::string& outputFolder_;
   const std::vector<std::byte>& header_;
   const platform::InputOpener& openInput_;
-  std::vector<std::byte> bytes_;  // one piece, reused
+  std::vector<std::byte> scratch_;  // one aligned piece, reused
   FragmentOutput output_;
 };
 

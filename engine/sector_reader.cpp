@@ -1,8 +1,5 @@
 #include "engine/sector_reader.h"
 
-#include <cstring>
-#include <memory>
-
 #include "engine/salvaging_read.h"
 
 namespace frambit {
@@ -18,17 +15,16 @@ std::int64_t AlignedLength(std::int32_t count, std::int64_t offset) {
   return std::int64_t{count} + SectorOffset(offset) + kSectorBytes - (offset + count) % kSectorBytes;
 }
 
-std::int32_t SectorAlignedRead(platform::InputStream& stream, std::int32_t count, std::vector<std::byte>& bytes,
-                               std::int64_t offset, std::int64_t& unreadableBytes) {
+std::span<const std::byte> SectorAlignedRead(platform::InputStream& stream, std::int32_t count, std::int64_t offset,
+                                             std::vector<std::byte>& scratch, std::int64_t& unreadableBytes) {
   const std::int64_t start = AlignedStart(offset);
   const auto total = static_cast<std::size_t>(AlignedLength(count, offset));
   const auto head = static_cast<std::size_t>(SectorOffset(offset));
-  // Every byte of the scratch buffer is either read or zeroed.
-  const auto scratch = std::make_unique_for_overwrite<std::byte[]>(total);
-  bytes.resize(static_cast<std::size_t>(count));
-  unreadableBytes += ReadSalvaging(stream, start, {scratch.get(), total}, head, head + bytes.size());
-  std::memcpy(bytes.data(), scratch.get() + head, bytes.size());
-  return count;
+  const auto wanted = static_cast<std::size_t>(count);
+  if (scratch.size() < total) scratch.resize(total);
+  const std::span<std::byte> span(scratch.data(), total);
+  unreadableBytes += ReadSalvaging(stream, start, span, head, head + wanted);
+  return span.subspan(head, wanted);
 }
 
 }  // namespace frambit

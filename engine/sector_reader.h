@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "platform/input_stream.h"
@@ -19,11 +20,11 @@ std::int64_t SectorOffset(std::int64_t offset);
 std::int64_t AlignedStart(std::int64_t offset);
 std::int64_t AlignedLength(std::int32_t count, std::int64_t offset);
 
-// Sets bytes to the count bytes of the stream from offset on, read through
-// one sector-aligned read. Bytes the stream cannot deliver come back as 0;
-// the ones inside the requested range are added to unreadableBytes. Returns
-// count.
-std::int32_t SectorAlignedRead(platform::InputStream& stream, std::int32_t count, std::vector<std::byte>& bytes,
-                               std::int64_t offset, std::int64_t& unreadableBytes);
+// Returns the count bytes of the stream from offset on, read through one
+// sector-aligned read into scratch, which the caller keeps from call to call;
+// the result points into it. Bytes the stream cannot deliver come back as 0;
+// the ones inside the requested range are added to unreadableBytes.
+std::span<const std::byte> SectorAlignedRead(platform::InputStream& stream, std::int32_t count, std::int64_t offset,
+                                             std::vector<std::byte>& scratch, std::int64_t& unreadableBytes);
 
 }  // namespace frambit

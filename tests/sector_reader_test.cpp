@@ -43,10 +43,11 @@ TEST(SectorReader, DeliversExactlyTheRequestedBytesThroughOneAlignedRead) {
   const std::pair<std::int64_t, std::int32_t> ranges[] = {{1000, 100}, {1023, 1}, {0, 512}, {700, 262144}, {37, 5}};
   for (const auto& [offset, count] : ranges) {
     MemoryStream stream(data);
-    std::vector<std::byte> bytes;
+    std::vector<std::byte> scratch;
     std::int64_t unreadable = 0;
-    EXPECT_EQ(SectorAlignedRead(stream, count, bytes, offset, unreadable), count);
-    EXPECT_EQ(bytes, std::vector<std::byte>(data.begin() + offset, data.begin() + offset + count));
+    const auto bytes = SectorAlignedRead(stream, count, offset, scratch, unreadable);
+    EXPECT_EQ(std::vector<std::byte>(bytes.begin(), bytes.end()),
+              std::vector<std::byte>(data.begin() + offset, data.begin() + offset + count));
     EXPECT_EQ(unreadable, 0);
     ASSERT_EQ(stream.Reads().size(), 1u);
     EXPECT_EQ(stream.Reads()[0].offset, AlignedStart(offset));
@@ -58,10 +59,10 @@ TEST(SectorReader, ARangeEndingAtTheEndOfTheTargetIsComplete) {
   // The aligned read asks for one sector past the end; that is not damage.
   const auto data = Counting(1024);
   MemoryStream stream(data);
-  std::vector<std::byte> bytes;
+  std::vector<std::byte> scratch;
   std::int64_t unreadable = 0;
-  SectorAlignedRead(stream, 512, bytes, 512, unreadable);
-  EXPECT_EQ(bytes, std::vector<std::byte>(data.begin() + 512, data.end()));
+  const auto bytes = SectorAlignedRead(stream, 512, 512, scratch, unreadable);
+  EXPECT_EQ(std::vector<std::byte>(bytes.begin(), bytes.end()), std::vector<std::byte>(data.begin() + 512, data.end()));
   EXPECT_EQ(unreadable, 0);
 }
 
@@ -69,9 +70,10 @@ TEST(SectorReader, ABadSectorBecomesZerosAndIsCounted) {
   const auto data = Counting(8192);
   MemoryStream stream(data);
   stream.AddBadRange(2048, 2049);  // sector 4
-  std::vector<std::byte> bytes;
+  // A scratch buffer left dirty by an earlier, longer read.
+  std::vector<std::byte> scratch(10'000, std::byte{0xEE});
   std::int64_t unreadable = 0;
-  SectorAlignedRead(stream, 4000, bytes, 100, unreadable);
+  const auto bytes = SectorAlignedRead(stream, 4000, 100, scratch, unreadable);
   ASSERT_EQ(bytes.size(), 4000u);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const std::size_t at = 100 + i;
