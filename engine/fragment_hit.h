@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <deque>
 
 namespace frambit {
 
@@ -13,8 +13,10 @@ struct FragmentHit {
 static_assert(sizeof(FragmentHit) == 16, "a whole disk can hold hundreds of millions of hits");
 
 // The hits of the running scan. Filled block by block, sorted once by offset
-// before the fragment output reads it.
-using HitList = std::vector<FragmentHit>;
+// before the fragment output reads it. A deque grows in small pages, so a
+// whole disk's hundreds of millions of hits cost their 16 bytes each and
+// never a reallocation that holds the list twice.
+using HitList = std::deque<FragmentHit>;
 
 // -1, 0 or 1 as a's offset is smaller than, equal to or greater than b's.
 int CompareHits(const FragmentHit& a, const FragmentHit& b);
