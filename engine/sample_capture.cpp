@@ -82,6 +82,7 @@ std::string CacheSampleHeader(const std::string& samplePath, std::int64_t count,
     platform::ReplaceFile(partPath, cachePath);
   } catch (...) {
     platform::RemoveQuietly(partPath);
+    platform::RemoveQuietly(folder);  // when no earlier capture is in it
     throw;
   }
   return cachePath;

@@ -76,9 +76,7 @@ TEST(SampleCapture, RefusesWhatIsNoUsableSample) {
 
 class SampleCaptureClick : public testing::Test {
  protected:
-  void TearDown() override {
-    if (!state.SampleHeaderPath.empty()) std::filesystem::remove(state.SampleHeaderPath);
-  }
+  void TearDown() override { ReleaseSampleHeader(state); }
 
   void Choose(const std::string& path) {
     BtnSelectAllClick(state, view, [&] { return std::optional<std::string>(path); });
