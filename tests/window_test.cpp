@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -201,6 +202,10 @@ TEST_F(Window, OpensWithItsCaptionAndStartTexts) {
   EXPECT_EQ(Find<QAction>("N9").text(), Q(texts::kFullDiskCaption));
   EXPECT_EQ(Find<QAction>("N10").text(), Q(texts::kFreeSpaceCaption));
   EXPECT_EQ(frmMain.size().width(), 995);
+  QStringList help;
+  for (const QAction* item : Find<QMenu>("N3").actions())
+    if (item->isVisible()) help << (item->isSeparator() ? QString("-") : item->text());
+  EXPECT_EQ(help, (QStringList{Q(texts::kHelpCaption), "-", Q(texts::kUpdateCaption), Q(texts::kAboutCaption)}));
 }
 
 // A whole recovery with the mouse: target, folder, sample, "恢复".

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStyle>
+#include <QToolButton>
 
 #include <exception>
 
@@ -20,7 +21,6 @@ class QSplitter;
 class QSystemTrayIcon;
 class QTimer;
 class QToolBar;
-class QToolButton;
 
 namespace frambit {
 
@@ -102,6 +102,7 @@ class TfrmMain : public QMainWindow, public SessionView {
   void BuildStatusBar();
   void BuildTray();
   QToolButton* AddToolButton(const char* name, const char* caption, QStyle::StandardPixmap icon);
+  QMenu* AttachMenu(QToolButton* button, const char* name, QToolButton::ToolButtonPopupMode mode);
   void ConnectCommands();
 
   Desktop& desktop_;

@@ -174,6 +174,17 @@ QToolButton* TfrmMain::AddToolButton(const char* name, const char* caption, QSty
   return button;
 }
 
+// A drop-down button is wider, for its arrow. InstantPopup opens the menu
+// on a click anywhere; MenuButtonPopup only from the arrow.
+QMenu* TfrmMain::AttachMenu(QToolButton* button, const char* name, QToolButton::ToolButtonPopupMode mode) {
+  auto* menu = new QMenu(this);
+  menu->setObjectName(name);
+  button->setMenu(menu);
+  button->setPopupMode(mode);
+  button->setFixedSize(kDropDownButtonSize);
+  return menu;
+}
+
 void TfrmMain::BuildToolbar() {
   RzToolbar1 = new QToolBar(this);
   RzToolbar1->setObjectName("RzToolbar1");
@@ -188,32 +199,20 @@ void TfrmMain::BuildToolbar() {
   addToolBar(Qt::TopToolBarArea, RzToolbar1);
 
   ToolBoxBtn = AddToolButton("ToolBoxBtn", texts::kToolBoxCaption, QStyle::SP_FileDialogDetailedView);
-  PopForTools = new QMenu(this);
-  PopForTools->setObjectName("PopForTools");
+  PopForTools = AttachMenu(ToolBoxBtn, "PopForTools", QToolButton::InstantPopup);
   for (const char* entry : texts::kToolBoxEntries) PopForTools->addAction(QString::fromUtf8(entry));
-  ToolBoxBtn->setMenu(PopForTools);
-  ToolBoxBtn->setPopupMode(QToolButton::InstantPopup);
-  ToolBoxBtn->setFixedSize(kDropDownButtonSize);
   RzToolbar1->addSeparator();
 
   RecBtn = AddToolButton("RecBtn", texts::kTargetCaption, QStyle::SP_DriveHDIcon);
-  pop = new QMenu(this);
-  pop->setObjectName("pop");
-  RecBtn->setMenu(pop);
-  RecBtn->setPopupMode(QToolButton::InstantPopup);
-  RecBtn->setFixedSize(kDropDownButtonSize);
+  pop = AttachMenu(RecBtn, "pop", QToolButton::InstantPopup);
   SaveBtn = AddToolButton("SaveBtn", texts::kSaveCaption, QStyle::SP_DialogSaveButton);
   BtnSelectAll = AddToolButton("BtnSelectAll", texts::kSampleCaption, QStyle::SP_FileIcon);
   RzToolbar1->addSeparator();
 
   RunBtn = AddToolButton("RunBtn", texts::kRunCaption, QStyle::SP_MediaPlay);
-  PopupMenu2 = new QMenu(this);
-  PopupMenu2->setObjectName("PopupMenu2");
+  PopupMenu2 = AttachMenu(RunBtn, "PopupMenu2", QToolButton::MenuButtonPopup);
   N9 = MenuItem(PopupMenu2, "N9", texts::kFullDiskCaption);
   N10 = MenuItem(PopupMenu2, "N10", texts::kFreeSpaceCaption);
-  RunBtn->setMenu(PopupMenu2);
-  RunBtn->setPopupMode(QToolButton::MenuButtonPopup);
-  RunBtn->setFixedSize(kDropDownButtonSize);
   PauseBtn = AddToolButton("PauseBtn", texts::kPauseButtonCaption, QStyle::SP_MediaPause);
   StopBtn = AddToolButton("StopBtn", texts::kStopCaption, QStyle::SP_MediaStop);
   RzToolbar1->addSeparator();
