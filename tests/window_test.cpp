@@ -464,6 +464,35 @@ TEST(ProgressGaugeTest, ClampsAndShowsTheTruncatedPercentage) {
   EXPECT_EQ(gauge.Position(), 60);
 }
 
+// The gauge is set once per block; it is drawn again only when the
+// percentage it shows changes.
+TEST_F(Window, TheGaugeIsRedrawnOnlyWhenItsPercentageChanges) {
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  ProgressGauge& gauge = Gauge();
+  gauge.installEventFilter(&counter);
+  frmMain.SetProgressRange(0, 1000);
+  // Lets the paints of the window's first showing pass.
+  for (int i = 0; i < 10; ++i) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(10);
+  }
+  counter.paints = 0;
+  for (int position = 0; position < 10; ++position) {
+    frmMain.SetProgress(position);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(counter.paints, 0);
+  frmMain.SetProgress(10);
+  EXPECT_TRUE(WaitUntil([&] { return counter.paints == 1; }));
+  EXPECT_EQ(gauge.PercentageText(), "1%");
+}
+
 // The file list: folders are entered, files opened with their program, a
 // database asks first; going up never changes the output folder.
 TEST_F(Window, FileListOpensEntersAndGoesUp) {

@@ -44,8 +44,6 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), des
   Shelllist->ShowFolder(QDir::homePath());
 }
 
-TfrmMain::~TfrmMain() = default;
-
 QString TfrmMain::ApplicationTitle() const {
   return QString::fromUtf8(texts::kCaptionPrefix) + QString::fromUtf8(product::kProductSiteName);
 }

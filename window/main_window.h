@@ -37,7 +37,6 @@ class TfrmMain : public QMainWindow, public SessionView {
 
  public:
   explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
-  ~TfrmMain() override;
 
   SessionState& Session() { return session_; }
   // "Frambit 专业版 by " and the product site's name: the caption of the
