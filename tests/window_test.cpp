@@ -328,7 +328,7 @@ TEST_F(Window, AFailedSampleCaptureSaysSoAndLeavesTheWindowIdle) {
 // or goes on.
 struct DuringScan {
   const char* name;
-  std::function<void(Window&, ObservedWindow&)> act;
+  std::function<void(Window&)> act;
   bool answerOk;
   int files;      // 4: only the first block was scanned; 8: the whole target
   bool asked;     // the pause question was shown
@@ -351,7 +351,7 @@ TEST_P(WindowDuringScan, EndsOrGoesOnAsAsked) {
   };
   ClickDuringScan([&] {
     passesAfterAct = 0;
-    during.act(*this, frmMain);
+    during.act(*this);
   });
   Click("RunBtn");
   frmMain.beforeEachPass = nullptr;
@@ -375,18 +375,18 @@ void ClickButton(Window& window, const char* name) { window.Find<QToolButton>(na
 INSTANTIATE_TEST_SUITE_P(
     Window, WindowDuringScan,
     testing::Values(
-        DuringScan{"PauseAnsweredOk", [](Window& w, ObservedWindow&) { ClickButton(w, "PauseBtn"); }, true, 8, true, false},
-        DuringScan{"PauseAnsweredCancel", [](Window& w, ObservedWindow&) { ClickButton(w, "PauseBtn"); }, false, 4, true, false},
+        DuringScan{"PauseAnsweredOk", [](Window& w) { ClickButton(w, "PauseBtn"); }, true, 8, true, false},
+        DuringScan{"PauseAnsweredCancel", [](Window& w) { ClickButton(w, "PauseBtn"); }, false, 4, true, false},
         DuringScan{"Stop",
-                   [](Window& w, ObservedWindow&) {
+                   [](Window& w) {
                      ClickButton(w, "StopBtn");
                      EXPECT_FALSE(w.Find<QCheckBox>("bScanFree").isChecked());
                      EXPECT_EQ(w.Find<ProgressGauge>("gg").Position(), 0);
                    },
                    true, 4, false, false},
-        DuringScan{"CloseMenuStopsThenEnds", [](Window& w, ObservedWindow&) { w.Find<QAction>("N2").trigger(); }, true, 4, false, true},
-        DuringScan{"ExitButtonLetsTheScanFinish", [](Window& w, ObservedWindow&) { ClickButton(w, "ExitBtn"); }, true, 8, false, true},
-        DuringScan{"TitleBarCloseLetsTheScanFinish", [](Window&, ObservedWindow& main) { main.close(); }, true, 8, false, true}),
+        DuringScan{"CloseMenuStopsThenEnds", [](Window& w) { w.Find<QAction>("N2").trigger(); }, true, 4, false, true},
+        DuringScan{"ExitButtonLetsTheScanFinish", [](Window& w) { ClickButton(w, "ExitBtn"); }, true, 8, false, true},
+        DuringScan{"TitleBarCloseLetsTheScanFinish", [](Window& w) { w.frmMain.close(); }, true, 8, false, true}),
     [](const testing::TestParamInfo<DuringScan>& param) { return std::string(param.param.name); });
 
 TEST_F(Window, ClosingWhenIdleEndsAtOnce) {
