@@ -11,6 +11,7 @@
 #include <exception>
 #include <string>
 
+#include "cli/target_commands.h"
 #include "cli/terminal_view.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
@@ -70,8 +71,8 @@ int RunSession(const Request& request) {
     // Everything that can be checked before an hours-long scan is checked
     // first, so a typing error does not cost the whole scan.
     if (!request.target.empty()) {
-      state.SourcePath = request.target;
-      state.SourceSize = platform::OpenInput(request.target)->Size();
+      RecoverySources sources = SystemSources();
+      cli::ResolveTarget(state, request.target, sources);
     }
     if (!request.output.empty()) platform::EnsureWritableDirectory(request.output);
     if (!request.sample.empty()) {
@@ -125,11 +126,17 @@ int main(int argc, char** argv) {
     sub->add_option("--output", request.output, "folder for the recovered files; created when missing");
     sub->callback([&request, &command] { request.command = command.command; });
   }
+  CLI::App* targets = app.add_subcommand("targets", "恢复目标: list the volumes and disks, one a line: caption, tab, --target path");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
     return code == 0 ? kExitDone : kExitUsage;
+  }
+  if (targets->parsed()) {
+    RecoverySources sources = SystemSources();
+    cli::PrintTargets(sources);
+    return kExitDone;
   }
   return RunSession(request);
 }
