@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +21,7 @@
 #include <memory>
 
 #include "engine/texts.h"
+#include "tests/support/fake_sources.h"
 #include "tests/support/temp_dir.h"
 #include "window/desktop.h"
 #include "window/progress_gauge.h"
@@ -308,6 +310,84 @@ TEST_F(Window, ATargetThatCannotBeOpenedIsShownByTheApplicationHandler) {
   EXPECT_EQ(desktop.informations[0].caption, frmMain.ApplicationTitle());
   EXPECT_EQ(desktop.informations[0].text, Q("Cannot open file \"" + missing + "\". No such file or directory"));
   EXPECT_TRUE(AllEnabled(kCommands, true));
+}
+
+// The target menu on a fake machine: one volume and one disk, then a
+// second disk plugged in while the window is open.
+class WindowTargets : public testing::Test {
+ public:
+  WindowTargets() { frmMain.show(); }
+  static test::FakeSources OneVolumeOneDisk() {
+    test::FakeSources fake;
+    fake.volumes = {{"/dev/sda1", platform::VolumeLabels{"System", "", "ext4"}, platform::VolumeSpace{2048LL << 20, 1024LL << 20},
+                     platform::DriveType::Fixed, std::vector<platform::DiskExtent>{{0, 1048576, 2048LL << 20}},
+                     (2048LL << 20) + 512}};
+    fake.disks = {{"/dev/sda", 4LL << 30}};
+    return fake;
+  }
+  QMenu& Pop() { return *frmMain.findChild<QMenu*>("pop"); }
+  // "key caption" per item, "-" per separator, joined by "|".
+  std::string Items() {
+    QStringList items;
+    for (const QAction* item : Pop().actions())
+      items << (item->isSeparator() ? QString("-") : item->objectName() + " " + item->text());
+    return items.join("|").toStdString();
+  }
+  QAction& Item(const char* key) { return *Pop().findChild<QAction*>(key); }
+  QCheckBox& ScanFree() { return *frmMain.findChild<QCheckBox*>("bScanFree"); }
+  QLineEdit& Source() { return *frmMain.findChild<QLineEdit*>("Source"); }
+  void PressOnSource(Qt::MouseButton button) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), button, button, Qt::NoModifier);
+    QApplication::sendEvent(&Source(), &press);
+  }
+
+  test::TempDir dir;
+  test::FakeSources fake = OneVolumeOneDisk();
+  FakeDesktop desktop;
+  TfrmMain frmMain{desktop, fake.Sources()};
+};
+
+TEST_F(WindowTargets, TheMenuOffersImageVolumesAndDisksAndIsRebuiltOnEachOpening) {
+  const std::string before =
+      "Openimage 打开磁盘镜像|-|/dev/sda1xx System (/dev/sda1), HD0, ext4, [1.00 GB/2.00 GB]|-|"
+      "PhysicalDrive0 HD0, Fixed Drive, [4 GB]";
+  EXPECT_EQ(Items(), before);
+  fake.disks.push_back({"/dev/sdb", 1LL << 30, platform::kRemovableMedia});
+  PressOnSource(Qt::LeftButton);
+  EXPECT_EQ(Items(), before);
+  PressOnSource(Qt::RightButton);
+  EXPECT_EQ(Items(), before + "|PhysicalDrive1 HD1, Removable Drive, [1 GB]");
+  fake.disks.pop_back();
+  emit Pop().aboutToShow();
+  EXPECT_EQ(Items(), before);
+}
+
+TEST_F(WindowTargets, AVolumeEnablesTheFreeSpaceBoxAndAnImageClearsIt) {
+  Item("/dev/sda1xx").trigger();
+  EXPECT_EQ(Source().text(), "/dev/sda1");
+  EXPECT_EQ(frmMain.Session().SourcePath, "/dev/sda1");
+  EXPECT_EQ(frmMain.Session().SourceSize, (2048LL << 20) + 512);
+  EXPECT_EQ(frmMain.Session().SourceFileSystem, "ext4");
+  EXPECT_TRUE(ScanFree().isEnabled());
+  EXPECT_TRUE(ScanFree().isChecked());
+
+  QKeyEvent typed(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+  QApplication::sendEvent(&Source(), &typed);
+  EXPECT_EQ(Source().text(), "/dev/sda1");
+
+  const std::string image = dir / "card.img";
+  test::WriteFile(image, std::vector<std::byte>(4096));
+  desktop.files = {Q(image)};
+  Item("Openimage").trigger();
+  EXPECT_EQ(Source().text(), Q(image));
+  EXPECT_EQ(frmMain.Session().SourceSize, 4096);
+  EXPECT_FALSE(ScanFree().isEnabled());
+  EXPECT_FALSE(ScanFree().isChecked());
+
+  Item("PhysicalDrive0").trigger();
+  EXPECT_EQ(Source().text(), "/dev/sda");
+  EXPECT_EQ(frmMain.Session().SourceSize, 4LL << 30);
+  EXPECT_TRUE(desktop.informations.empty());
 }
 
 TEST_F(Window, AFailedSampleCaptureSaysSoAndLeavesTheWindowIdle) {

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,7 +19,6 @@
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
 #include "engine/texts.h"
-#include "platform/input_stream.h"
 #include "window/desktop.h"
 #include "window/product_info.h"
 #include "window/progress_gauge.h"
@@ -28,18 +29,29 @@
 namespace frambit {
 namespace {
 
-constexpr char kOpenImageKey[] = "Openimage";
-
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// The pictures of the target menu by the entries' image index.
+QStyle::StandardPixmap TargetIcon(int imageIndex) {
+  switch (imageIndex) {
+    case 19: return QStyle::SP_DialogOpenButton;
+    case 18: return QStyle::SP_DriveHDIcon;
+    default: return QStyle::SP_ComputerIcon;
+  }
+}
 
 }  // namespace
 
-TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(desktop) {
+TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : TfrmMain(desktop, SystemSources(), parent) {}
+
+TfrmMain::TfrmMain(Desktop& desktop, RecoverySources sources, QWidget* parent)
+    : QMainWindow(parent), desktop_(desktop), sources_(std::move(sources)) {
   setWindowTitle(ApplicationTitle());
   QGuiApplication::setApplicationDisplayName(ApplicationTitle());
   BuildWindow();
-  RecBtnDropDown();
+  BuildTargetMenu();
   ConnectCommands();
+  Source->installEventFilter(this);
   // Before an output folder is chosen the list shows the user's home.
   Shelllist->ShowFolder(QDir::homePath());
 }
@@ -171,31 +183,57 @@ void TfrmMain::SaveBtnClick() {
 }
 
 void TfrmMain::RecBtnDropDown() {
+  ProcessMessages();
+  BuildTargetMenu();
+}
+
+void TfrmMain::SourceMouseDown(Qt::MouseButton button) {
+  ProcessMessages();
+  if (button == Qt::RightButton) BuildTargetMenu();
+}
+
+// Each opening examines the volumes and disks afresh, so media inserted or
+// removed since the last opening show up.
+void TfrmMain::BuildTargetMenu() {
   pop->clear();
-  QAction* openImage = pop->addAction(QString::fromUtf8(texts::kOpenImageCaption));
-  openImage->setObjectName(kOpenImageKey);
-  openImage->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+  targetMenu_ = frambit::BuildTargetMenu(sources_);
+  for (std::size_t i = 0; i < targetMenu_.size(); ++i) {
+    const TargetMenuEntry& entry = targetMenu_[i];
+    if (entry.kind == TargetKind::Separator) {
+      pop->addSeparator();
+      continue;
+    }
+    QAction* item = pop->addAction(style()->standardIcon(TargetIcon(entry.imageIndex)), Text(entry.caption));
+    item->setObjectName(Text(entry.key));
+    item->setData(static_cast<qulonglong>(i));
+  }
 }
 
 void TfrmMain::TargetItemClick(QAction* item) {
   lastChosenFile_.clear();
-  if (item->objectName() != QLatin1String(kOpenImageKey)) return;
-  const auto chosen = desktop_.ChooseFile(this, QString());
-  if (!chosen) return;
-  lastChosenFile_ = *chosen;
-  session_.SourcePath = chosen->toStdString();
-  // Choosing the same target again re-reads nothing.
-  if (Source->text() == *chosen) return;
-  Source->setText(*chosen);
-  SourceChange();
+  const auto index = static_cast<std::size_t>(item->data().toULongLong());
+  if (index >= targetMenu_.size()) return;
+  frambit::TargetItemClick(targetMenu_[index], session_, *this, sources_);
 }
 
-void TfrmMain::SourceChange() {
-  session_.SourcePath = SourceText();
-  session_.SourceSize = platform::OpenInput(session_.SourcePath)->Size();
-  // An image has no free space of its own to scan.
-  bScanFree->setEnabled(false);
-  bScanFree->setChecked(false);
+void TfrmMain::SourceChange() { frambit::SourceChange(session_, *this, sources_); }
+
+// Typing never changes the chosen target; keys that type nothing still move
+// the cursor.
+bool TfrmMain::SourceKeyPress(const QKeyEvent& key) { return !key.text().isEmpty(); }
+
+void TfrmMain::SetSourceText(const std::string& text) { Source->setText(Text(text)); }
+
+void TfrmMain::SetScanFree(bool enabledAndChecked) {
+  bScanFree->setEnabled(enabledAndChecked);
+  bScanFree->setChecked(enabledAndChecked);
+}
+
+std::optional<std::string> TfrmMain::ChooseImageFile() {
+  const auto chosen = desktop_.ChooseFile(this, QString());
+  if (!chosen) return std::nullopt;
+  lastChosenFile_ = *chosen;
+  return chosen->toStdString();
 }
 
 void TfrmMain::ExitBtnClick() { close(); }
@@ -232,6 +270,16 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   }
   if (Tray) Tray->hide();
   event->accept();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Source && event->type() == QEvent::MouseButtonPress) {
+    const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+    RunCommand([this, button] { SourceMouseDown(button); });
+  } else if (watched == Source && event->type() == QEvent::KeyPress && SourceKeyPress(*static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::changeEvent(QEvent* event) {

@@ -6,13 +6,16 @@
 #include <QToolButton>
 
 #include <exception>
+#include <vector>
 
 #include "engine/session_state.h"
 #include "engine/session_view.h"
+#include "sources/source_selection.h"
 
 class QAction;
 class QCheckBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -32,11 +35,13 @@ class ShellList;
 // shows the engine's progress: the engine runs inside the command that
 // started it and lets the window's events run between blocks, so pause,
 // stop and close arrive nested inside a running scan.
-class TfrmMain : public QMainWindow, public SessionView {
+class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   Q_OBJECT
 
  public:
+  // The target menu offers the system's volumes and disks.
   explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
+  TfrmMain(Desktop& desktop, RecoverySources sources, QWidget* parent = nullptr);
 
   SessionState& Session() { return session_; }
   // "Frambit 专业版 by " and the product site's name: the caption of the
@@ -58,12 +63,19 @@ class TfrmMain : public QMainWindow, public SessionView {
   void ResetTimeCaption() override;
   void RefreshFileList() override;
 
+  // SourceControls on Source, bScanFree and the open-file dialog.
+  void SetSourceText(const std::string& text) override;
+  void SetScanFree(bool enabledAndChecked) override;
+  std::optional<std::string> ChooseImageFile() override;
+
   // The one-second tick: the remaining-time estimate in TimeLabel.
   void ElapsedTimeTimer();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Mouse buttons and typing on Source.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Commands. Each runs through RunCommand.
@@ -75,6 +87,10 @@ class TfrmMain : public QMainWindow, public SessionView {
   void BtnSelectAllClick();
   void SaveBtnClick();
   void RecBtnDropDown();
+  void SourceMouseDown(Qt::MouseButton button);
+  // True when the key types a character, which is discarded.
+  static bool SourceKeyPress(const QKeyEvent& key);
+  void BuildTargetMenu();
   void TargetItemClick(QAction* item);
   void SourceChange();
   void ExitBtnClick();
@@ -105,7 +121,10 @@ class TfrmMain : public QMainWindow, public SessionView {
   void ConnectCommands();
 
   Desktop& desktop_;
+  RecoverySources sources_;
   SessionState session_;
+  // The entries behind the items of `pop`, as last built.
+  std::vector<TargetMenuEntry> targetMenu_;
   // The file name the open-file dialog `od` starts with: the last one
   // chosen in it, cleared whenever a target is chosen from the menu.
   QString lastChosenFile_;

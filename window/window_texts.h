@@ -26,8 +26,6 @@ inline constexpr char kExitCaption[] = "退出";
 // The maker's other services in the 工具箱 menu; they carry no action.
 inline constexpr const char* kToolBoxEntries[] = {"数据恢复服务", "硬盘开盘恢复", "RAID 数据恢复", "手机数据恢复"};
 
-// The target menu.
-inline constexpr char kOpenImageCaption[] = "打开磁盘镜像";
 
 // Menu bar.
 inline constexpr char kFileMenuCaption[] = "文件";
