@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 FRAMBIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg qt6-base-dev fonts-wqy-microhei libblkid-dev)
+FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg qt6-base-dev fonts-wqy-microhei libblkid-dev e2fsprogs dosfstools mtools)
 
 say() { printf '%s\n' "$*" >&2; }
 
