@@ -2,7 +2,8 @@
 # Sourced, not run.
 
 FRAMBIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg)
+FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg
+  dosfstools exfatprogs ntfs-3g e2fsprogs mtools fdisk)
 
 say() { printf '%s\n' "$*" >&2; }
 
