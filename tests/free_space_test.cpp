@@ -176,6 +176,10 @@ const std::vector<FileSystemCase>& FileSystemCases() {
       {"ext4 of 8 groups", {"mkfs.ext4", "debugfs", "e2fsck"},
        "truncate -s 8M $IMG && mkfs.ext4 -q -F -b 1024 -g 1024 -N 64 $IMG && " + kExt, "e2fsck -fn $IMG", kExtUsed,
        kExtTotal, true},
+      // Descriptors spread over the volume, in two meta groups of 16 groups.
+      {"ext4 with meta_bg", {"mkfs.ext4", "debugfs", "e2fsck"},
+       "truncate -s 8M $IMG && mkfs.ext4 -q -F -b 1024 -g 256 -N 128 -O meta_bg,^resize_inode $IMG && " + kExt,
+       "e2fsck -fn $IMG", kExtUsed, kExtTotal, true},
       {"ext3", {"mkfs.ext3", "debugfs", "e2fsck"}, "truncate -s 8M $IMG && mkfs.ext3 -q -F $IMG && " + kExt,
        "e2fsck -fn $IMG", kExtUsed, kExtTotal, true},
       {"ext2", {"mkfs.ext2", "debugfs", "e2fsck"}, "truncate -s 8M $IMG && mkfs.ext2 -q -F $IMG && " + kExt,
@@ -401,7 +405,7 @@ class BorrowedStream final : public platform::InputStream {
 // read out of bounds, loop forever or allocate what a field claims.
 TEST(AllocationMaps, MutatedMapsNeverCrash) {
   std::mt19937 random(20261210);
-  for (const char* name : {"FAT12", "FAT16", "exFAT", "NTFS", "ext4 of 8 groups"}) {
+  for (const char* name : {"FAT12", "FAT16", "exFAT", "NTFS", "ext4 of 8 groups", "ext4 with meta_bg"}) {
     SCOPED_TRACE(name);
     const FileSystemCase& c = CaseNamed(name);
     if (!MissingTool(c.tools).empty()) continue;  // reported by the test above

@@ -43,6 +43,11 @@ class ExtMap final : public AllocationMap {
     std::int64_t descriptorBytes = 0;
     std::int64_t tableOffsetBytes = 0;
     bool sparseSuper = false;
+    // With meta_bg, the descriptors of the groups from firstMetaBg *
+    // descriptors per block on lie in the first, second and last group of
+    // each run of that many groups, one block each.
+    bool metaBg = false;
+    std::int64_t firstMetaBg = 0;
     bool checksummed = false;  // only then may a group's bitmap be left unwritten
   };
 
@@ -53,12 +58,12 @@ class ExtMap final : public AllocationMap {
   bool ReadGroup(std::int64_t g, Group& group) const {
     bool ok = false;
     const std::vector<std::byte> d =
-        region_.ReadBytes(shape_.tableOffsetBytes + g * shape_.descriptorBytes, static_cast<std::size_t>(shape_.descriptorBytes), ok);
+        region_.ReadBytes(DescriptorOffset(g), static_cast<std::size_t>(shape_.descriptorBytes), ok);
     if (!ok) return false;
     const auto wide = [&](std::size_t lo, std::size_t hi) {
-      std::int64_t value = Le32(d, lo);
-      if (shape_.descriptorBytes >= 64) value |= static_cast<std::int64_t>(Le32(d, hi)) << 32;
-      return value;
+      std::uint64_t value = Le32(d, lo);
+      if (shape_.descriptorBytes >= 64) value |= std::uint64_t{Le32(d, hi)} << 32;
+      return static_cast<std::int64_t>(value);
     };
     group = {wide(0, 0x20), wide(4, 0x24), wide(8, 0x28), shape_.checksummed && (Le16(d, 18) & kBlockUninit) != 0};
     return group.uninitialised || (group.blockBitmap >= shape_.firstDataBlock && group.blockBitmap < shape_.blocks);
@@ -99,12 +104,35 @@ class ExtMap final : public AllocationMap {
   }
 
  private:
+  std::int64_t DescriptorsPerBlock() const { return shape_.blockBytes / shape_.descriptorBytes; }
+  bool InMetaGroup(std::int64_t group) const { return shape_.metaBg && group / DescriptorsPerBlock() >= shape_.firstMetaBg; }
+  std::int64_t GroupStart(std::int64_t group) const { return shape_.firstDataBlock + group * shape_.blocksPerGroup; }
+  // Whether the group holds a copy of the superblock.
+  bool HasSuper(std::int64_t group) const {
+    return !shape_.sparseSuper || group <= 1 || IsPowerOf(group, 3) || IsPowerOf(group, 5) || IsPowerOf(group, 7);
+  }
+
+  std::int64_t DescriptorOffset(std::int64_t group) const {
+    if (!InMetaGroup(group)) return shape_.tableOffsetBytes + group * shape_.descriptorBytes;
+    const std::int64_t first = group - group % DescriptorsPerBlock();
+    const std::int64_t block = GroupStart(first) + (HasSuper(first) ? 1 : 0);
+    return block * shape_.blockBytes + group % DescriptorsPerBlock() * shape_.descriptorBytes;
+  }
+
   // A group whose bitmap was never written: only its copy of the superblock
   // and descriptors and its own bitmaps and inode table are in use.
   bool InUninitialisedGroup(std::int64_t group, const Group& g, std::int64_t block) const {
-    const std::int64_t start = shape_.firstDataBlock + group * shape_.blocksPerGroup;
-    const bool hasBackup = !shape_.sparseSuper || group <= 1 || IsPowerOf(group, 3) || IsPowerOf(group, 5) || IsPowerOf(group, 7);
-    if (hasBackup && block - start <= shape_.descriptorBlocks) return true;
+    const std::int64_t start = GroupStart(group);
+    const bool hasSuper = HasSuper(group);
+    if (hasSuper && block == start) return true;
+    if (!InMetaGroup(group)) {
+      const std::int64_t oldBlocks = shape_.metaBg ? shape_.firstMetaBg : shape_.descriptorBlocks;
+      if (hasSuper && block > start && block - start <= oldBlocks) return true;
+    } else {
+      const std::int64_t inMeta = group % DescriptorsPerBlock();
+      if ((inMeta == 0 || inMeta == 1 || inMeta == DescriptorsPerBlock() - 1) && block == start + (hasSuper ? 1 : 0))
+        return true;
+    }
     if (block == g.blockBitmap || block == g.inodeBitmap) return true;
     return block >= g.inodeTable && block - g.inodeTable < shape_.inodeTableBlocks;
   }
@@ -124,9 +152,8 @@ std::unique_ptr<AllocationMap> OpenExtMap(const Region& region) {
   const std::uint32_t roCompat = Le32(super, 100);
   const auto blockBytes = std::int64_t{1024} << logBlockSize;
   const auto sectorsPerBlock = static_cast<std::uint32_t>(blockBytes / 512);
-  // Descriptors scattered over the volume and clusters of several blocks are
-  // not read; such a volume is scanned whole.
-  if ((incompat & kIncompatMetaBg) != 0 || (roCompat & kRoCompatBigalloc) != 0) return nullptr;
+  // Clusters of several blocks are not read; such a volume is scanned whole.
+  if ((roCompat & kRoCompatBigalloc) != 0) return nullptr;
 
   ExtMap::Shape shape;
   shape.blockBytes = blockBytes;
@@ -141,6 +168,8 @@ std::unique_ptr<AllocationMap> OpenExtMap(const Region& region) {
   const std::int64_t inodeBytes = Le32(super, 76) == 0 ? 128 : Le16(super, 88);  // revision 0 has fixed inodes
   shape.descriptorBytes = (incompat & kIncompat64Bit) != 0 ? Le16(super, 254) : 32;
   shape.sparseSuper = (roCompat & kRoCompatSparseSuper) != 0;
+  shape.metaBg = (incompat & kIncompatMetaBg) != 0;
+  shape.firstMetaBg = Le32(super, 0x104);
   shape.checksummed = (roCompat & (kRoCompatGdtCsum | kRoCompatMetadataCsum)) != 0;
   // The descriptor table follows the superblock's block.
   shape.tableOffsetBytes = (shape.firstDataBlock + 1) * blockBytes;
@@ -151,7 +180,9 @@ std::unique_ptr<AllocationMap> OpenExtMap(const Region& region) {
   const std::int64_t groupCount = (shape.blocks - shape.firstDataBlock + shape.blocksPerGroup - 1) / shape.blocksPerGroup;
   shape.inodeTableBlocks = (inodesPerGroup * inodeBytes + blockBytes - 1) / blockBytes;
   shape.descriptorBlocks = (groupCount * shape.descriptorBytes + blockBytes - 1) / blockBytes + Le16(super, 206);
-  if (!region.Contains(shape.tableOffsetBytes, groupCount * shape.descriptorBytes)) return DamagedMap(512, sectorsPerBlock);
+  const std::int64_t firstMetaGroup =
+      shape.metaBg ? std::min(groupCount, shape.firstMetaBg * (blockBytes / shape.descriptorBytes)) : groupCount;
+  if (!region.Contains(shape.tableOffsetBytes, firstMetaGroup * shape.descriptorBytes)) return DamagedMap(512, sectorsPerBlock);
   auto map = std::make_unique<ExtMap>(region, shape);
   Group first;
   if (!map->ReadGroup(0, first)) return DamagedMap(512, sectorsPerBlock);

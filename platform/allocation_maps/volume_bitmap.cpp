@@ -42,7 +42,7 @@ class MapVolumeBitmap final : public VolumeBitmap {
     const std::int64_t total = map_->ClusterCount();
     // Replies begin on a whole bitmap byte.
     const std::int64_t start = startingCluster - startingCluster % 8;
-    if (startingCluster < 0 || (start >= total && total > 0)) return kStatusInvalidParameter;
+    if (startingCluster < 0 || start > total || (start == total && total > 0)) return kStatusInvalidParameter;
     const std::int64_t count = std::min(total - start, kBitmapPieceClusters);
     reply.bitmap.fill(0);
     if (!map_->ReadUsage(start, count, reply.bitmap)) return kStatusDiskCorruptError;
