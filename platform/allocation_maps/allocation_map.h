@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -48,12 +49,34 @@ inline std::uint16_t Le16(std::span<const std::byte> b, std::size_t at) { return
 inline std::uint32_t Le32(std::span<const std::byte> b, std::size_t at) { return static_cast<std::uint32_t>(Le(b, at, 4)); }
 inline std::uint64_t Le64(std::span<const std::byte> b, std::size_t at) { return Le(b, at, 8); }
 
+// Whether bytes[at, at + 8) spell an eight-character signature.
+inline bool HasSignature(std::span<const std::byte> bytes, std::size_t at, const char (&signature)[9]) {
+  for (std::size_t i = 0; i < 8; ++i)
+    if (bytes[at + i] != std::byte{static_cast<std::uint8_t>(signature[i])}) return false;
+  return true;
+}
+
 inline void MarkUsed(std::span<std::uint8_t> bits, std::int64_t index) {
   bits[static_cast<std::size_t>(index / 8)] |= static_cast<std::uint8_t>(1u << (index % 8));
 }
 inline bool IsMarked(std::span<const std::uint8_t> bits, std::int64_t index) {
   return (bits[static_cast<std::size_t>(index / 8)] >> (index % 8) & 1u) != 0;
 }
+
+// A bitmap stored as a file in pieces on the volume, bit i (least
+// significant first) set when cluster i is in use. The locator tells where
+// bitmap byte byteIndex lies on the region (offsetBytes -1: a sparse piece,
+// all clear) and how many bytes of the same piece follow from there; false
+// when the bitmap has no such byte.
+struct BitmapPiece {
+  std::int64_t offsetBytes = 0;
+  std::int64_t bytes = 0;
+};
+using BitmapLocator = std::function<bool(std::int64_t byteIndex, BitmapPiece& piece)>;
+
+// Marks in used the clusters in use among [first, first + count).
+bool CopyStoredBitmap(const Region& region, std::int64_t first, std::int64_t count, std::span<std::uint8_t> used,
+                      const BitmapLocator& locate);
 
 // One file system's map of which clusters are in use.
 class AllocationMap {

@@ -52,25 +52,14 @@ class ExfatMap final : public AllocationMap {
   std::int64_t ClusterCount() const override { return layout_.clusters; }
 
   bool ReadUsage(std::int64_t first, std::int64_t count, std::span<std::uint8_t> used) override {
-    for (std::int64_t i = 0; i < count;) {
-      // The bitmap byte of cluster first + i, and where it lies.
-      const std::int64_t byteIndex = (first + i) / 8;
+    return CopyStoredBitmap(region_, first, count, used, [this](std::int64_t byteIndex, BitmapPiece& piece) {
       const auto chainIndex = static_cast<std::size_t>(byteIndex / layout_.clusterBytes);
       if (chainIndex >= bitmapChain_.size()) return false;
       const std::int64_t inCluster = byteIndex % layout_.clusterBytes;
-      const std::int64_t bytes = std::min<std::int64_t>(layout_.clusterBytes - inCluster, (first + count + 7) / 8 - byteIndex);
-      bool ok = false;
-      const std::vector<std::byte> piece = region_.ReadBytes(
-          layout_.heapOffset + std::int64_t{bitmapChain_[chainIndex] - 2} * layout_.clusterBytes + inCluster,
-          static_cast<std::size_t>(bytes), ok);
-      if (!ok) return false;
-      const std::int64_t end = std::min(count, (byteIndex + bytes) * 8 - first);
-      for (; i < end; ++i) {
-        const std::int64_t bit = first + i - byteIndex * 8;
-        if ((std::to_integer<unsigned>(piece[static_cast<std::size_t>(bit / 8)]) >> (bit % 8) & 1u) != 0) MarkUsed(used, i);
-      }
-    }
-    return true;
+      piece = {layout_.heapOffset + std::int64_t{bitmapChain_[chainIndex] - 2} * layout_.clusterBytes + inCluster,
+               layout_.clusterBytes - inCluster};
+      return true;
+    });
   }
 
  private:
@@ -85,9 +74,7 @@ class ExfatMap final : public AllocationMap {
 std::unique_ptr<AllocationMap> OpenExfatMap(const Region& region) {
   std::array<std::byte, 512> boot{};
   if (!region.Read(0, boot)) return nullptr;
-  static constexpr char kName[] = "EXFAT   ";
-  for (int i = 0; i < 8; ++i)
-    if (boot[static_cast<std::size_t>(3 + i)] != std::byte{static_cast<std::uint8_t>(kName[i])}) return nullptr;
+  if (!HasSignature(boot, 3, "EXFAT   ")) return nullptr;
   const unsigned sectorShift = std::to_integer<unsigned>(boot[108]);
   const unsigned clusterShift = std::to_integer<unsigned>(boot[109]);
   if (sectorShift < 9 || sectorShift > 12 || clusterShift > 25 - sectorShift) return nullptr;

@@ -65,31 +65,17 @@ class NtfsMap final : public AllocationMap {
 
   bool ReadUsage(std::int64_t first, std::int64_t count, std::span<std::uint8_t> used) override {
     const std::int64_t clusterBytes = std::int64_t{bytesPerSector_} * sectorsPerCluster_;
-    for (std::int64_t i = 0; i < count;) {
-      const std::int64_t byteIndex = (first + i) / 8;
+    return CopyStoredBitmap(region_, first, count, used, [&](std::int64_t byteIndex, BitmapPiece& piece) {
       const std::int64_t vcn = byteIndex / clusterBytes;
       const auto extent = std::find_if(extents_.begin(), extents_.end(), [vcn](const Extent& e) {
         return vcn >= e.firstVcn && vcn - e.firstVcn < e.clusterCount;
       });
       if (extent == extents_.end()) return false;
       const std::int64_t inExtent = byteIndex - extent->firstVcn * clusterBytes;
-      const std::int64_t bytes =
-          std::min(extent->clusterCount * clusterBytes - inExtent, (first + count + 7) / 8 - byteIndex);
-      const std::int64_t end = std::min(count, (byteIndex + bytes) * 8 - first);
-      if (extent->firstLcn < 0) {
-        i = end;  // sparse: nothing in use
-        continue;
-      }
-      bool ok = false;
-      const std::vector<std::byte> piece =
-          region_.ReadBytes(extent->firstLcn * clusterBytes + inExtent, static_cast<std::size_t>(bytes), ok);
-      if (!ok) return false;
-      for (; i < end; ++i) {
-        const std::int64_t bit = first + i - byteIndex * 8;
-        if ((std::to_integer<unsigned>(piece[static_cast<std::size_t>(bit / 8)]) >> (bit % 8) & 1u) != 0) MarkUsed(used, i);
-      }
-    }
-    return true;
+      piece = {extent->firstLcn < 0 ? -1 : extent->firstLcn * clusterBytes + inExtent,
+               extent->clusterCount * clusterBytes - inExtent};
+      return true;
+    });
   }
 
  private:
@@ -141,9 +127,7 @@ bool BitmapExtents(std::span<const std::byte> record, std::int64_t clusters, std
 std::unique_ptr<AllocationMap> OpenNtfsMap(const Region& region) {
   std::array<std::byte, 512> boot{};
   if (!region.Read(0, boot)) return nullptr;
-  static constexpr char kName[] = "NTFS    ";
-  for (int i = 0; i < 8; ++i)
-    if (boot[static_cast<std::size_t>(3 + i)] != std::byte{static_cast<std::uint8_t>(kName[i])}) return nullptr;
+  if (!HasSignature(boot, 3, "NTFS    ")) return nullptr;
   const std::uint32_t bytesPerSector = Le16(boot, 11);
   const unsigned rawSectorsPerCluster = std::to_integer<unsigned>(boot[13]);
   if (bytesPerSector < 256 || bytesPerSector > 4096 || (bytesPerSector & (bytesPerSector - 1)) != 0) return nullptr;

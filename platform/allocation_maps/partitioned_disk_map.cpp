@@ -34,9 +34,7 @@ bool AddPartition(std::vector<Partition>& partitions, std::int64_t diskSectors, 
 bool ReadGpt(const Region& disk, std::int64_t diskSectors, std::vector<Partition>& partitions) {
   std::array<std::byte, 512> header{};
   if (!disk.Read(kSectorBytes, header)) return false;
-  static constexpr char kSignature[] = "EFI PART";
-  for (int i = 0; i < 8; ++i)
-    if (header[static_cast<std::size_t>(i)] != std::byte{static_cast<std::uint8_t>(kSignature[i])}) return false;
+  if (!HasSignature(header, 0, "EFI PART")) return false;
   const std::uint64_t entriesLba = Le64(header, 72);
   const std::uint32_t entryCount = Le32(header, 80);
   const std::uint32_t entryBytes = Le32(header, 84);

@@ -1,5 +1,7 @@
 #include "platform/allocation_maps/allocation_map.h"
 
+#include <algorithm>
+
 namespace frambit::platform::maps {
 
 bool Region::Read(std::int64_t at, std::span<std::byte> out) const {
@@ -15,6 +17,29 @@ std::vector<std::byte> Region::ReadBytes(std::int64_t at, std::size_t bytes, boo
   out.resize(bytes);
   ok = Read(at, out);
   return out;
+}
+
+bool CopyStoredBitmap(const Region& region, std::int64_t first, std::int64_t count, std::span<std::uint8_t> used,
+                      const BitmapLocator& locate) {
+  for (std::int64_t i = 0; i < count;) {
+    const std::int64_t byteIndex = (first + i) / 8;
+    BitmapPiece piece;
+    if (!locate(byteIndex, piece) || piece.bytes <= 0) return false;
+    const std::int64_t bytes = std::min(piece.bytes, (first + count + 7) / 8 - byteIndex);
+    const std::int64_t end = std::min(count, (byteIndex + bytes) * 8 - first);
+    if (piece.offsetBytes < 0) {
+      i = end;
+      continue;
+    }
+    bool ok = false;
+    const std::vector<std::byte> stored = region.ReadBytes(piece.offsetBytes, static_cast<std::size_t>(bytes), ok);
+    if (!ok) return false;
+    for (; i < end; ++i) {
+      const std::int64_t bit = first + i - byteIndex * 8;
+      if ((std::to_integer<unsigned>(stored[static_cast<std::size_t>(bit / 8)]) >> (bit % 8) & 1u) != 0) MarkUsed(used, i);
+    }
+  }
+  return true;
 }
 
 namespace {
