@@ -2,8 +2,9 @@
 # Sourced, not run.
 
 FRAMBIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg
-  dosfstools exfatprogs ntfs-3g e2fsprogs mtools fdisk)
+FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg)
+# The free-space tests make real file systems and partition tables in image files.
+FRAMBIT_PACKAGES+=(dosfstools exfatprogs ntfs-3g e2fsprogs mtools fdisk)
 
 say() { printf '%s\n' "$*" >&2; }
 
