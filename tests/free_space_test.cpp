@@ -199,12 +199,13 @@ std::string MissingTool(const std::vector<std::string>& tools) {
   return {};
 }
 
-// Makes the case's image at path; empty on success, else what went wrong.
-std::string MakeImage(const FileSystemCase& c, const std::string& path, const TempDir& scratch) {
+// Runs the shell commands `make` to make an image at path; empty on
+// success, else what went wrong.
+std::string MakeImage(const std::string& make, const std::string& path, const TempDir& scratch) {
   int code = 0;
   const std::string out =
-      Shell("export MTOOLS_SKIP_CHECK=1 IMG='" + path + "' D='" + scratch.Path().string() + "'; " + c.make, &code);
-  return code == 0 ? std::string() : c.make + ": " + out;
+      Shell("export MTOOLS_SKIP_CHECK=1 IMG='" + path + "' D='" + scratch.Path().string() + "'; " + make, &code);
+  return code == 0 ? std::string() : make + ": " + out;
 }
 
 // The shape every FreeRunList has: ascending, apart, no run across a
@@ -237,7 +238,7 @@ TEST(AllocationMaps, FreeClustersAreWhatTheFileSystemsOwnToolsReport) {
     }
     const TempDir dir;
     const std::string image = dir / "volume.img";
-    const std::string made = MakeImage(c, image, dir);
+    const std::string made = MakeImage(c.make, image, dir);
     ASSERT_EQ(made, "");
     const std::string report = Shell(std::regex_replace(c.report, std::regex(R"(\$IMG)"), image));
     const std::int64_t total = FirstNumber(report, c.total);
@@ -372,7 +373,7 @@ TEST(AllocationMaps, DamagedMapsGiveTheFailureStatus) {
     }
     const TempDir dir;
     const std::string image = dir / "volume.img";
-    ASSERT_EQ(MakeImage(fileSystem, image, dir), "");
+    ASSERT_EQ(MakeImage(fileSystem.make, image, dir), "");
     c.damage(image);
     SessionState state;
     state.SourcePath = image;
@@ -404,16 +405,32 @@ class BorrowedStream final : public platform::InputStream {
 // readers must answer (with a map, none, or the failure status) and never
 // read out of bounds, loop forever or allocate what a field claims.
 TEST(AllocationMaps, MutatedMapsNeverCrash) {
+  struct Target {
+    std::string name;
+    std::string make;
+    std::vector<std::string> tools;
+  };
+  std::vector<Target> targets;
+  for (const char* name : {"FAT12", "FAT16", "exFAT", "NTFS", "ext4 of 8 groups", "ext4 with meta_bg"})
+    targets.push_back({name, CaseNamed(name).make, CaseNamed(name).tools});
+  // Disks: a FAT16 partition at 1 MiB and an ext4 one at 6 MiB.
+  const std::string partitions = "start=2048, size=8192, type=L\\nstart=12288, size=16384, type=L\\n";
+  const std::string fill = " | sfdisk -q $IMG && mkfs.vfat --offset=2048 $IMG 4096 && mkfs.ext4 -q -F -E offset=6291456 $IMG 8M";
+  targets.push_back({"MBR disk", "truncate -s 20M $IMG && printf 'label: dos\\n" + partitions + "'" + fill,
+                     {"sfdisk", "mkfs.vfat", "mkfs.ext4"}});
+  targets.push_back({"GPT disk", "truncate -s 20M $IMG && printf 'label: gpt\\n" + partitions + "'" + fill,
+                     {"sfdisk", "mkfs.vfat", "mkfs.ext4"}});
   std::mt19937 random(20261210);
-  for (const char* name : {"FAT12", "FAT16", "exFAT", "NTFS", "ext4 of 8 groups", "ext4 with meta_bg"}) {
-    SCOPED_TRACE(name);
-    const FileSystemCase& c = CaseNamed(name);
-    if (!MissingTool(c.tools).empty()) continue;  // reported by the test above
+  for (const Target& target : targets) {
+    SCOPED_TRACE(target.name);
+    if (!MissingTool(target.tools).empty()) continue;  // reported by the tests above
     const TempDir dir;
     const std::string image = dir / "volume.img";
-    ASSERT_EQ(MakeImage(c, image, dir), "");
+    ASSERT_EQ(MakeImage(target.make, image, dir), "");
     std::vector<std::byte> bytes = test::ReadFile(image);
-    const std::size_t reach = std::min<std::size_t>(bytes.size(), 1 << 20);
+    ASSERT_TRUE(platform::ReadVolumeBitmap(std::make_unique<BorrowedStream>(bytes))) << "not read before the damage";
+    // Far enough to reach the boot sectors of the disks' first partitions.
+    const std::size_t reach = std::min<std::size_t>(bytes.size(), 1 << 21);
     for (int round = 0; round < 200; ++round) {
       std::vector<std::pair<std::size_t, std::byte>> undo;
       const int flips = 1 + static_cast<int>(random() % 16);
