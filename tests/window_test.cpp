@@ -189,6 +189,9 @@ TEST_F(Window, OpensWithItsCaptionAndStartTexts) {
   EXPECT_FALSE(Find<QLineEdit>("Source").isVisible());
   EXPECT_FALSE(Find<QCheckBox>("bScanFree").isVisible());
   EXPECT_FALSE(Find<QCheckBox>("bScanFree").isEnabled());
+  // Nothing, not even the program itself, leaves the hidden box checked.
+  Find<QCheckBox>("bScanFree").setChecked(true);
+  EXPECT_FALSE(Find<QCheckBox>("bScanFree").isChecked());
   EXPECT_EQ(Gauge().Minimum(), 0);
   EXPECT_EQ(Gauge().Maximum(), 100);
   EXPECT_EQ(Gauge().Position(), 0);
