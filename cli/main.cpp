@@ -13,6 +13,7 @@
 
 #include "cli/target_commands.h"
 #include "cli/terminal_view.h"
+#include "engine/free_space_session.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
 #include "engine/texts.h"
@@ -93,6 +94,21 @@ int RunSession(const Request& request) {
   return status;
 }
 
+// "free-runs": the cluster geometry and the free runs a free-space session
+// would read, one "first - count" line each.
+int PrintFreeRuns(const std::string& target) {
+  SessionState state;
+  state.SourcePath = target;
+  cli::TerminalView view(state, target, texts::kOutputFolderPlaceholder);
+  FreeRunList runs;
+  if (!LoadFreeRuns(state, view, runs)) return kExitFailed;
+  std::printf("SectorsPerCluster: %u\nBytesPerSector: %u\nFreeClusters: %u\nTotalClusters: %u\n",
+              state.SectorsPerCluster, state.BytesPerSector, state.FreeClusters, state.TotalClusters);
+  std::printf("FirstClusterOffset: %lld\n", static_cast<long long>(runs.firstClusterOffsetBytes));
+  for (const FreeRun& run : runs.runs) std::printf("%s\n", FreeRunLine(run).c_str());
+  return runs.complete ? kExitDone : kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,7 +133,9 @@ int main(int argc, char** argv) {
       {"recover", ScanCommand::Recover, "恢复: scan the whole target for 00db, 00dc and 00__ chunks"},
       {"full-disk", ScanCommand::FullDisk, "全盘恢复: scan the whole target for 00db and 00dc chunks"},
       {"free-space", ScanCommand::FreeSpace,
-       "恢复剩余空间: free space only; for now it scans the whole target like full-disk"},
+       "恢复剩余空间: scan only the clusters the target's file system marks free, for 00db and 00dc chunks "
+       "(FAT12/16/32, exFAT, NTFS, ext2/3/4, also behind an MBR or GPT partition table); without a readable "
+       "allocation map the whole target"},
   };
   for (const Command& command : commands) {
     CLI::App* sub = app.add_subcommand(command.name, command.help);
@@ -127,6 +145,10 @@ int main(int argc, char** argv) {
     sub->callback([&request, &command] { request.command = command.command; });
   }
   CLI::App* targets = app.add_subcommand("targets", "恢复目标: list the volumes and disks, one a line: caption, tab, --target path");
+  std::string freeRunsTarget;
+  CLI::App* freeRuns = app.add_subcommand(
+      "free-runs", "the cluster geometry and the free cluster runs (first - count) of a target's file system");
+  freeRuns->add_option("--target", freeRunsTarget, "disk image file, volume or disk device")->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -138,5 +160,6 @@ int main(int argc, char** argv) {
     cli::PrintTargets(sources);
     return kExitDone;
   }
+  if (freeRuns->parsed()) return PrintFreeRuns(freeRunsTarget);
   return RunSession(request);
 }

@@ -2,7 +2,11 @@
 # Sourced, not run.
 
 FRAMBIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg qt6-base-dev fonts-wqy-microhei libblkid-dev e2fsprogs dosfstools mtools)
+FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg qt6-base-dev fonts-wqy-microhei)
+# The free-space tests make real file systems and partition tables in image files.
+FRAMBIT_PACKAGES+=(dosfstools exfatprogs ntfs-3g e2fsprogs mtools fdisk)
+# The recovery sources read labels and file-system types with libblkid.
+FRAMBIT_PACKAGES+=(libblkid-dev)
 
 say() { printf '%s\n' "$*" >&2; }
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "engine/free_space_session.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
 #include "engine/texts.h"
@@ -81,8 +82,10 @@ void TfrmMain::ConnectCommands() {
   connect(Shelllist, &ShellList::OpenRequested, this, [this](const QString& path, bool* handled) {
     RunCommand([&] { ShelllistDblClickOpen(path, handled); });
   });
-  // bScanFreeClick: the box does not stay checked by a click.
-  connect(bScanFree, &QCheckBox::clicked, bScanFree, [this] { bScanFree->setChecked(false); });
+  // The box reports every change, also one made by code, and never stays checked.
+  connect(bScanFree, &QCheckBox::toggled, this, [this](bool checked) {
+    if (checked) frambit::bScanFreeClick(*this);
+  });
   connect(ElapsedTime, &QTimer::timeout, this, command(&TfrmMain::ElapsedTimeTimer));
 }
 
