@@ -220,7 +220,12 @@ TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
                                                TNTVolumeList::SizeCaption(size) + "]"},
             {Caption(std::vector<TargetMenuEntry>(menu.rbegin(), menu.rend()), loop.Device()),
              "HD" + number + ", Fixed Drive, [32 MB]"},
-            {diskKey, "PhysicalDrive" + number}};
+            {diskKey, "PhysicalDrive" + number},
+            // frambit-cli shows the same entries, with the path for --target.
+            {std::to_string(Shell(std::string(FRAMBIT_CLI) + " targets | grep -cxF 'HD" + number +
+                                  ", Fixed Drive, [32 MB]	" + loop.Device() + "'")
+                                .out == "1"),
+             "1"}};
   });
 
   SessionState state;
