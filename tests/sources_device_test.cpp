@@ -57,8 +57,12 @@ bool Have(const std::string& tool) { return Shell("command -v " + tool).status =
 // A loop device over an image file, detached however the test ends.
 class LoopDevice {
  public:
-  LoopDevice(const std::string& image, bool partitioned)
-      : device_(Shell("losetup --find --show " + std::string(partitioned ? "--partscan " : "") + image).out) {
+  // A read-only loop device refuses every write and forgets that it was
+  // read-only when it is detached.
+  LoopDevice(const std::string& image, bool partitioned, bool readOnly = false)
+      : device_(Shell("losetup --find --show " + std::string(partitioned ? "--partscan " : "") +
+                      (readOnly ? "--read-only " : "") + image)
+                    .out) {
     if (device_.rfind("/dev/loop", 0) != 0) device_.clear();
   }
   ~LoopDevice() {
@@ -77,10 +81,10 @@ class MountGuard {
  public:
   MountGuard(const std::string& device, std::string mountPoint) : mountPoint_(std::move(mountPoint)) {
     fs::create_directories(mountPoint_);
-    mounted_ = Shell("mount " + device + " " + mountPoint_).status == 0;
+    mounted_ = Shell("mount " + device + " '" + mountPoint_ + "'").status == 0;
   }
   ~MountGuard() {
-    if (mounted_) Shell("umount " + mountPoint_);
+    if (mounted_) Shell("umount '" + mountPoint_ + "'");
   }
   MountGuard(const MountGuard&) = delete;
   MountGuard& operator=(const MountGuard&) = delete;
@@ -159,7 +163,7 @@ class SourcesOnDevices : public testing::Test {
  protected:
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach loop devices";
-    for (const char* tool : {"losetup", "mkfs.ext4", "mkfs.vfat", "mcopy", "mdel", "df"})
+    for (const char* tool : {"losetup", "partx", "mkfs.ext4", "mkfs.vfat", "mcopy", "mdel", "df"})
       if (!Have(tool)) GTEST_SKIP() << tool << " is missing (e2fsprogs, dosfstools, mtools, util-linux, coreutils)";
   }
 
@@ -196,15 +200,18 @@ TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
   ASSERT_EQ(Shell("mkfs.ext4 -q -F -L FRAMBIT " + image).status, 0);
   const LoopDevice loop(image, false);
   if (loop.Device().empty()) GTEST_SKIP() << "no loop device could be attached here";
-  const MountGuard mount(loop.Device(), dir / "mnt");
+  // The system writes a blank in a mount point as \040; the free and total
+  // bytes are read there.
+  const std::string mountPoint = dir / "mount point";
+  const MountGuard mount(loop.Device(), mountPoint);
   if (!mount.Mounted()) GTEST_SKIP() << "the kernel refused to mount ext4 here";
-  ASSERT_EQ(Shell("cp " + std::string(kSample) + " " + dir / "mnt/clip.avi && sync && rm " + dir / "mnt/clip.avi" +
-                  " && sync")
+  ASSERT_EQ(Shell("cp " + std::string(kSample) + " '" + mountPoint + "/clip.avi' && sync && rm '" + mountPoint +
+                  "/clip.avi' && sync")
                 .status,
             0);
 
   RecoverySources sources = SystemSources();
-  const auto df = Shell("df -B1 --output=avail,size " + dir / "mnt" + " | tail -1").out;
+  const auto df = Shell("df -B1 --output=avail,size '" + mountPoint + "' | tail -1").out;
   double avail = 0, size = 0;
   ASSERT_EQ(std::sscanf(df.c_str(), "%lf %lf", &avail, &size), 2) << df;
   ExpectWithStableDisks([&]() -> Expectations {
@@ -238,23 +245,28 @@ TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
   ExpectRecovered(state);
 }
 
-TEST_F(SourcesOnDevices, AnUnmountedFatPartitionIsOfferedWithItsExtentAndRecovered) {
+TEST_F(SourcesOnDevices, AnUnmountedReadOnlyFatPartitionIsOfferedWithItsExtentAndRecovered) {
   const std::string image = dir / "card.img";
   constexpr std::uint32_t kFirstSector = 2048;
   constexpr std::uint32_t kSectors = 64 * 1024 + 7;
   MakeImage(image, 40 * kMiB);
   WritePartitionTable(image, kFirstSector, kSectors);
-  const LoopDevice loop(image, true);
+  // The file system is made in the image at the partition's offset, smaller
+  // than the partition, and the clip is written and deleted there.
+  const std::string at = " --offset " + std::to_string(kFirstSector) + " ";
+  ASSERT_EQ(Shell("mkfs.vfat -n CARD -i ABCD1234" + at + image + " " + std::to_string(kSectors / 2)).status, 0);
+  const std::string inImage = image + "@@" + std::to_string(std::uint64_t{kFirstSector} * 512);
+  ASSERT_EQ(Shell("mcopy -i " + inImage + " " + kSample + " ::/CLIP.AVI && mdel -i " + inImage + " ::/CLIP.AVI").status,
+            0);
+  // Probing, resolution and the scan get by with a card that refuses writes.
+  const LoopDevice loop(image, true, true);
   if (loop.Device().empty()) GTEST_SKIP() << "no loop device could be attached here";
   const std::string partition = loop.Device() + "p1";
   // A kernel without the MBR reader leaves the partition to user space.
   if (!fs::exists(partition)) Shell("partx --add " + loop.Device());
   for (int i = 0; i < 50 && !fs::exists(partition); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   if (!fs::exists(partition)) GTEST_SKIP() << "the kernel made no node for the partition of " << loop.Device();
-  ASSERT_EQ(Shell("mkfs.vfat -n CARD -i ABCD1234 " + partition).status, 0);
-  ASSERT_EQ(Shell("mcopy -i " + partition + " " + kSample + " ::/CLIP.AVI && mdel -i " + partition + " ::/CLIP.AVI")
-                .status,
-            0);
+  ASSERT_EQ(Shell("cat /sys/class/block/" + partition.substr(5) + "/ro").out, "1");
 
   const platform::DiskExtent extent = [&] {
     const auto extents = platform::SystemVolumes().ReadExtents(partition);
