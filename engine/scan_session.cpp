@@ -26,7 +26,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Shows the first missing input, if any.
+}  // namespace
+
 bool InputsChosen(const SessionState& state, SessionView& view) {
   if (view.SourceText().empty()) {
     view.ShowMessage(texts::kNoTarget);
@@ -40,16 +41,17 @@ bool InputsChosen(const SessionState& state, SessionView& view) {
   return false;
 }
 
+namespace {
+
 // The block loop. Blocks follow one another without gap or overlap; each is
 // searched behind the last 7 bytes of the one before it.
 //
 //   window:  [carry | block k ..................................]
 //            ^ target offset (k * blockSize - carry)
-void ScanBlocks(SessionState& state, SessionView& view, ScanCommand command, const ScanOptions& options,
-                ScanSummary& summary) {
+void ScanBlocks(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
+                const ScanOptions& options, ScanSummary& summary) {
   const auto source = options.openInput(state.SourcePath);
   source->AdviseSequential();
-  const SignatureSet signatures(PatternsFor(command));
   view.SetProgressRange(0, state.SourceSize / kGaugeUnitBytes);
   const auto blockCapacity = static_cast<std::size_t>(options.blockSize);
   const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kCarryBytes + blockCapacity);
@@ -66,7 +68,8 @@ void ScanBlocks(SessionState& state, SessionView& view, ScanCommand command, con
     const auto blockBytes = static_cast<std::size_t>(std::min<std::int64_t>(options.blockSize, state.SourceSize - position));
     summary.unreadableBytes += ReadSalvaging(*source, position, {blockStart, blockBytes});
     const std::span<const std::byte> window(blockStart - carried, carried + blockBytes);
-    SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
+    for (const SignatureSet& signatures : signatureSets)
+      SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
     view.ShowFragmentCount(static_cast<std::int64_t>(state.Hits->size()));
     position += static_cast<std::int64_t>(blockBytes);
     summary.bytesScanned = position;
@@ -82,17 +85,16 @@ PatternList PatternsFor(ScanCommand command) {
   return {"30306462", "30306463"};
 }
 
-ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
-                           const ScanOptions& options) {
+ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
+                          const RunOutput& writeRuns, const ScanOptions& options) {
   ScanSummary summary;
-  if (!InputsChosen(state, view)) return summary;
   summary.started = true;
   BeginBusy(state, view);
   state.StopFlag = false;
   std::exception_ptr failure;
   const auto scanStart = std::chrono::steady_clock::now();
   try {
-    ScanBlocks(state, view, command, options, summary);
+    ScanBlocks(state, view, signatureSets, options, summary);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -102,7 +104,7 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
   const auto outputStart = std::chrono::steady_clock::now();
   try {
     SortHits(*state.Hits);
-    summary.output = WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput);
+    summary.output = writeRuns();
   } catch (...) {
     if (!failure) failure = std::current_exception();
   }
@@ -113,6 +115,15 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
   if (summary.unreadableBytes > 0) view.ShowMessage(fmt::format(texts::kUnreadableBytes, summary.unreadableBytes));
   if (failure) std::rethrow_exception(failure);
   return summary;
+}
+
+ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
+                           const ScanOptions& options) {
+  if (!InputsChosen(state, view)) return {};
+  const SignatureSet signatures(PatternsFor(command));
+  return ScanThenWrite(state, view, {&signatures, 1},
+                       [&] { return WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput); },
+                       options);
 }
 
 ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options) {
