@@ -14,6 +14,7 @@ namespace {
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr std::size_t kListHeaderBytes = 12;
 constexpr std::size_t kAvihBytes = 56;
+constexpr std::size_t kAvihFlags = 12;
 constexpr std::size_t kAvihTotalFrames = 16;
 constexpr std::size_t kAvihSuggestedBuffer = 28;
 constexpr std::size_t kStrhBytes = 48;  // through dwSampleSize; older writers stop there
@@ -71,6 +72,7 @@ AviStream ParseStream(std::span<const std::byte> bytes, const RiffChunk& strl, i
       stream.handler = LoadLittleEndian32(data + 4);
       stream.paletteChanges = (LoadLittleEndian32(data + kStrhFlags) & kPaletteChanges) != 0;
       stream.lengthField = chunk.DataAt() + kStrhLength;
+      stream.suggestedBufferField = chunk.DataAt() + kStrhSuggestedBuffer;
       stream.suggestedBufferBytes = LoadLittleEndian32(data + kStrhSuggestedBuffer);
       stream.sampleSize = LoadLittleEndian32(data + kStrhSampleSize);
     } else if (chunk.id == FourCc("strf")) {
@@ -109,7 +111,9 @@ AviHeader ParseAviHeader(std::span<const std::byte> bytes) {
       if (chunk.id == FourCc("avih") && !haveAvih) {
         if (chunk.size < kAvihBytes) Fail(fmt::format(texts::kHeaderCutShort, chunk.at));
         haveAvih = true;
+        header.flagsField = chunk.DataAt() + kAvihFlags;
         header.totalFramesField = chunk.DataAt() + kAvihTotalFrames;
+        header.suggestedBufferField = chunk.DataAt() + kAvihSuggestedBuffer;
         header.suggestedBufferBytes = LoadLittleEndian32(bytes.data() + chunk.DataAt() + kAvihSuggestedBuffer);
       } else if (IsList(bytes, chunk, FourCc("strl"))) {
         if (header.streams.size() == kMaxAviStreams) {

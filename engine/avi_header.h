@@ -18,6 +18,7 @@ struct AviStream {
   std::uint32_t compression = 0;      // vids: the strf biCompression; auds: the wFormatTag
   std::uint32_t sampleSize = 0;       // strh dwSampleSize: 0 when every chunk is one sample
   std::uint32_t suggestedBufferBytes = 0;  // strh dwSuggestedBufferSize
+  std::size_t suggestedBufferField = 0;
   bool paletteChanges = false;        // strh AVISF_VIDEO_PALCHANGES: ##pc chunks may occur
   std::size_t lengthField = 0;        // strh dwLength
   // An indx chunk, or the JUNK chunk that a writer reserved in its place
@@ -31,8 +32,10 @@ struct AviStream {
 // through the "movi" of its movie list.
 struct AviHeader {
   std::vector<AviStream> streams;
+  std::size_t flagsField = 0;                    // avih dwFlags
   std::size_t totalFramesField = 0;              // avih dwTotalFrames
   std::uint32_t suggestedBufferBytes = 0;        // avih dwSuggestedBufferSize
+  std::size_t suggestedBufferField = 0;
   std::optional<std::size_t> odmlFramesField;    // dmlh dwTotalFrames
   std::size_t moviSizeField = 0;                 // the size of "LIST ... movi"
 };

@@ -58,9 +58,12 @@ const MovieChunkId* MovieChunkIds::Find(std::uint32_t identifier) const {
   return nullptr;
 }
 
+std::int64_t UnpaddedSpan(const MovieChunk& chunk) {
+  return chunk.identifier == FourCc("LIST") ? kRecordListBytes : 8 + std::int64_t{chunk.size};
+}
+
 std::int64_t ChunkSpan(const MovieChunk& chunk) {
-  if (chunk.identifier == FourCc("LIST")) return kRecordListBytes;
-  return 8 + std::int64_t{chunk.size} + (chunk.size & 1);
+  return UnpaddedSpan(chunk) + (chunk.identifier != FourCc("LIST") && chunk.size % 2 == 1);
 }
 
 void FollowChains(const HitList& hits, const MovieChunkIds& ids, std::int64_t targetSize,
@@ -78,7 +81,7 @@ void FollowChains(const HitList& hits, const MovieChunkIds& ids, std::int64_t ta
     std::size_t next = i + 1;
     while (true) {
       const MovieChunk& last = run.chunks.back();
-      const std::int64_t end = last.offset + ChunkSpan(last) - (last.size & 1);
+      const std::int64_t end = last.offset + UnpaddedSpan(last);
       while (next < hits.size() && hits[next].offset < end) ++next;
       // The next header lies at the end, or one pad byte later.
       std::size_t found = hits.size();
@@ -97,7 +100,7 @@ void FollowChains(const HitList& hits, const MovieChunkIds& ids, std::int64_t ta
     // The closing chunk has no header behind it to vouch for its size.
     const MovieChunk& closing = run.chunks.back();
     const MovieChunkId* closingId = ids.Find(closing.identifier);
-    if (closing.size > closingId->maxBytes || ChunkSpan(closing) - (closing.size & 1) > targetSize - closing.offset)
+    if (closing.size > closingId->maxBytes || UnpaddedSpan(closing) > targetSize - closing.offset)
       run.chunks.pop_back();
     while (!run.chunks.empty() && !CarriesMedia(ids.Find(run.chunks.back().identifier)->role)) run.chunks.pop_back();
     if (!linked || run.chunks.empty()) {

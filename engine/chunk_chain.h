@@ -56,6 +56,8 @@ struct ChunkRun {
 // The bytes from a chunk's offset to where the next chunk may begin: its
 // header and data, and a pad byte after odd data.
 std::int64_t ChunkSpan(const MovieChunk& chunk);
+// The same without the pad byte: the next chunk begins here or one byte later.
+std::int64_t UnpaddedSpan(const MovieChunk& chunk);
 
 // True when the LIST header at offset is a LIST "rec ".
 using RecordListTest = std::function<bool(std::int64_t offset)>;

@@ -11,6 +11,7 @@
 namespace frambit {
 namespace {
 
+constexpr std::uint32_t kHasIndex = 0x10;               // AVIF_HASINDEX: players may use idx1
 constexpr std::uint32_t kIdx1KeyFrame = 0x10;           // AVIIF_KEYFRAME
 constexpr std::uint32_t kIxNotKeyFrame = 0x80000000u;   // the top bit of an ix## entry's size
 constexpr std::int64_t kIdx1EntryBytes = 16;
@@ -134,6 +135,7 @@ void SmartRunWriter::WriteFile(const ChunkRun& run, const std::vector<RiffSegmen
     std::uint32_t samples = 0;
     std::uint64_t bytes = 0;
     std::uint32_t identifier = 0;
+    std::uint32_t largest = 0;
   };
   std::vector<std::vector<StreamCount>> counts(segments.size(), std::vector<StreamCount>(streamCount));
   std::uint32_t idx1Entries = 0;
@@ -145,6 +147,7 @@ void SmartRunWriter::WriteFile(const ChunkRun& run, const std::vector<RiffSegmen
       StreamCount& count = counts[s][static_cast<std::size_t>(id->stream)];
       ++count.samples;
       count.bytes += run.chunks[c].size;
+      count.largest = std::max(count.largest, run.chunks[c].size);
       if (count.identifier == 0) count.identifier = run.chunks[c].identifier;
     }
   }
@@ -191,7 +194,9 @@ void SmartRunWriter::WriteFile(const ChunkRun& run, const std::vector<RiffSegmen
   // The header, fitted.
   std::vector<std::byte> header = header_;
   const auto store = [&header](std::size_t at, std::uint32_t value) { StoreLittleEndian32(header.data() + at, value); };
+  const auto load = [&header](std::size_t at) { return LoadLittleEndian32(header.data() + at); };
   store(4, static_cast<std::uint32_t>(placed[0].end - 8));
+  store(layout_.flagsField, load(layout_.flagsField) | kHasIndex);
   store(layout_.moviSizeField, static_cast<std::uint32_t>(moviEnd - (headerBytes - 4)));
   std::uint32_t totalFrames = 0;
   if (firstVideo >= 0) {
@@ -207,9 +212,13 @@ void SmartRunWriter::WriteFile(const ChunkRun& run, const std::vector<RiffSegmen
     for (const auto& segment : counts) {
       total.samples += segment[k].samples;
       total.bytes += segment[k].bytes;
+      total.largest = std::max(total.largest, segment[k].largest);
       if (total.identifier == 0) total.identifier = segment[k].identifier;
     }
     store(stream.lengthField, duration(total, k));
+    // Players size their read buffer by these; the run may hold larger chunks than the sample.
+    store(stream.suggestedBufferField, std::max(load(stream.suggestedBufferField), total.largest));
+    store(layout_.suggestedBufferField, std::max(load(layout_.suggestedBufferField), total.largest));
     if (!stream.indexSpaceAt) continue;
     // The sample's own super index points into the sample: it goes, and an
     // OpenDML file gets one that points at its own ix## chunks.

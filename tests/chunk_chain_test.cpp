@@ -54,7 +54,7 @@ std::vector<FoundRun> Follow(const std::vector<std::byte>& bytes) {
     std::int64_t previousEnd = run.start;
     for (const MovieChunk& chunk : run.chunks) {
       EXPECT_TRUE(chunk.offset == previousEnd || chunk.offset == previousEnd + 1) << "at " << chunk.offset;
-      previousEnd = chunk.offset + ChunkSpan(chunk) - (chunk.size & 1);
+      previousEnd = chunk.offset + UnpaddedSpan(chunk);
     }
     runs.push_back({run.start, run.end, run.chunks.size()});
   });
