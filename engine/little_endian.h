@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 namespace frambit {
 
@@ -26,6 +27,13 @@ inline void StoreLittleEndian32(std::byte* at, std::uint32_t value) {
 
 inline void StoreLittleEndian64(std::byte* at, std::uint64_t value) {
   for (int i = 0; i < 8; ++i) at[i] = std::byte{static_cast<std::uint8_t>(value >> (8 * i))};
+}
+
+// Appends value's `Bytes` low bytes, lowest first.
+template <int Bytes>
+void AppendLittleEndian(std::vector<std::byte>& out, std::uint64_t value) {
+  static_assert(Bytes >= 1 && Bytes <= 8);
+  for (int i = 0; i < Bytes; ++i) out.push_back(std::byte{static_cast<std::uint8_t>(value >> (8 * i))});
 }
 
 // A four-character code as the word its bytes form: FourCc("00dc").

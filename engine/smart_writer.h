@@ -7,21 +7,16 @@
 #include "engine/avi_header.h"
 #include "engine/chunk_chain.h"
 #include "engine/fragment_writer.h"
+#include "engine/run_plan.h"
 #include "engine/session_view.h"
 #include "platform/input_stream.h"
 
 namespace frambit {
 
-struct RiffSegment;
-
-// Movie data up to this size goes into one AVI 1.0 file; a longer run is
-// written as OpenDML, a RIFF AVI and RIFF AVIX extensions of at most this
-// much movie data each.
-inline constexpr std::int64_t kRiffSegmentBytes = std::int64_t{1} << 30;
-
 // Writes chunk runs as <outputFolder>/1.AVI, 2.AVI, ..., each behind a copy
-// of the sample's header fitted to the run, with an idx1 index. The target is
-// only ever read; an existing file of the same name is replaced.
+// of the sample's header fitted to the run, with an idx1 index; a run of
+// more than kRiffSegmentBytes as OpenDML. The target is only ever read; an
+// existing file of the same name is replaced.
 class SmartRunWriter {
  public:
   SmartRunWriter(SessionView& view, std::string sourcePath, std::string outputFolder, std::vector<std::byte> header,
@@ -34,7 +29,7 @@ class SmartRunWriter {
   const FragmentOutput& Output() const { return output_; }
 
  private:
-  void WriteFile(const ChunkRun& run, const std::vector<RiffSegment>& segments, bool openDml);
+  void WriteFile(const ChunkRun& run, std::vector<RiffSegment> segments, bool openDml);
   bool HasIndexSpace(const ChunkRun& run, std::size_t segmentCount) const;
 
   SessionView& view_;
