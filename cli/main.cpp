@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/terminal_view.h"
+#include "engine/free_space_session.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
 #include "engine/smart_session.h"
@@ -86,6 +87,21 @@ int RunSession(const Request& request) {
   return status;
 }
 
+// "free-runs": the cluster geometry and the free runs a free-space session
+// would read, one "first - count" line each.
+int PrintFreeRuns(const std::string& target) {
+  SessionState state;
+  state.SourcePath = target;
+  cli::TerminalView view(state, target, texts::kOutputFolderPlaceholder);
+  FreeRunList runs;
+  if (!LoadFreeRuns(state, view, runs)) return kExitFailed;
+  std::printf("SectorsPerCluster: %u\nBytesPerSector: %u\nFreeClusters: %u\nTotalClusters: %u\n",
+              state.SectorsPerCluster, state.BytesPerSector, state.FreeClusters, state.TotalClusters);
+  std::printf("FirstClusterOffset: %lld\n", static_cast<long long>(runs.firstClusterOffsetBytes));
+  for (const FreeRun& run : runs.runs) std::printf("%s\n", FreeRunLine(run).c_str());
+  return runs.complete ? kExitDone : kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +127,10 @@ int main(int argc, char** argv) {
   const Command commands[] = {
       {"recover", RunBtnClick, "恢复: scan the whole target for 00db, 00dc and 00__ chunks"},
       {"full-disk", N9Click, "全盘恢复: scan the whole target for 00db and 00dc chunks"},
-      {"free-space", N10Click, "恢复剩余空间: free space only; for now it scans the whole target like full-disk"},
+      {"free-space", N10Click,
+       "恢复剩余空间: scan only the clusters the target's file system marks free, for 00db and 00dc chunks "
+       "(FAT12/16/32, exFAT, NTFS, ext2/3/4, also behind an MBR or GPT partition table); without a readable "
+       "allocation map the whole target"},
       {"smart", RunSmartSession,
        "智能恢复: the sample's video and sound chunks in chains, each run with a fitted header and index"},
   };
@@ -122,11 +141,16 @@ int main(int argc, char** argv) {
     sub->add_option("--output", request.output, "folder for the recovered files; created when missing");
     sub->callback([&request, &command] { request.handler = command.handler; });
   }
+  std::string freeRunsTarget;
+  CLI::App* freeRuns = app.add_subcommand(
+      "free-runs", "the cluster geometry and the free cluster runs (first - count) of a target's file system");
+  freeRuns->add_option("--target", freeRunsTarget, "disk image file, volume or disk device")->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
     return code == 0 ? kExitDone : kExitUsage;
   }
+  if (freeRuns->parsed()) return PrintFreeRuns(freeRunsTarget);
   return RunSession(request);
 }

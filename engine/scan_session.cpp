@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/busy_cycle.h"
+#include "engine/free_space_session.h"
 #include "engine/salvaging_read.h"
 #include "engine/sample_capture.h"
 #include "engine/texts.h"
@@ -43,38 +44,57 @@ bool InputsChosen(const SessionState& state, SessionView& view) {
 
 namespace {
 
-// The block loop. Blocks follow one another without gap or overlap; each is
-// searched behind the last 7 bytes of the one before it.
+// What the session reads: the whole target, or for the free-space command
+// only the free clusters, when the target's allocation map could be read
+// through to its end. A map that failed half-way is not trusted.
+std::vector<ByteRange> RangesToRead(SessionState& state, SessionView& view, bool freeClustersOnly,
+                                    const ScanOptions& options) {
+  const std::vector<ByteRange> whole{{0, state.SourceSize}};
+  if (!freeClustersOnly) return whole;
+  FreeRunList runs;
+  if (!LoadFreeRuns(state, view, runs, options.openInput) || !runs.complete) return whole;
+  return FreeByteRanges(runs, std::int64_t{state.SectorsPerCluster} * state.BytesPerSector, state.SourceSize);
+}
+
+// The block loop. Within a range blocks follow one another without gap or
+// overlap; each is searched behind the last 7 bytes of the one before it, so
+// a header across a block edge is found. Ranges never touch (touching ones
+// are joined), so nothing is carried from one range into the next.
 //
 //   window:  [carry | block k ..................................]
-//            ^ target offset (k * blockSize - carry)
+//            ^ target offset (range start + k * blockSize - carry)
 void ScanBlocks(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
-                const ScanOptions& options, ScanSummary& summary) {
+                bool freeClustersOnly, const ScanOptions& options, ScanSummary& summary) {
   const auto source = options.openInput(state.SourcePath);
   source->AdviseSequential();
-  view.SetProgressRange(0, state.SourceSize / kGaugeUnitBytes);
+  const std::vector<ByteRange> ranges = RangesToRead(state, view, freeClustersOnly, options);
+  std::int64_t bytesToRead = 0;
+  for (const ByteRange& range : ranges) bytesToRead += range.lengthBytes;
+  view.SetProgressRange(0, bytesToRead / kGaugeUnitBytes);
   const auto blockCapacity = static_cast<std::size_t>(options.blockSize);
   const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kCarryBytes + blockCapacity);
   std::byte* const blockStart = buffer.get() + kCarryBytes;
-  std::size_t carried = 0;
-  std::int64_t position = 0;
-  while (position < state.SourceSize) {
-    if (state.StopFlag) {
-      summary.stopped = true;
-      break;
+  for (const ByteRange& range : ranges) {
+    std::size_t carried = 0;
+    const std::int64_t rangeEnd = range.offsetBytes + range.lengthBytes;
+    for (std::int64_t position = range.offsetBytes; position < rangeEnd;) {
+      if (state.StopFlag) {
+        summary.stopped = true;
+        return;
+      }
+      view.ProcessMessages();
+      view.SetProgress(summary.bytesScanned / kGaugeUnitBytes);
+      const auto blockBytes = static_cast<std::size_t>(std::min<std::int64_t>(options.blockSize, rangeEnd - position));
+      summary.unreadableBytes += ReadSalvaging(*source, position, {blockStart, blockBytes});
+      const std::span<const std::byte> window(blockStart - carried, carried + blockBytes);
+      for (const SignatureSet& signatures : signatureSets)
+        SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
+      view.ShowFragmentCount(static_cast<std::int64_t>(state.Hits->size()));
+      position += static_cast<std::int64_t>(blockBytes);
+      summary.bytesScanned += static_cast<std::int64_t>(blockBytes);
+      carried = std::min(kCarryBytes, window.size());
+      std::memmove(blockStart - carried, window.data() + window.size() - carried, carried);
     }
-    view.ProcessMessages();
-    view.SetProgress(position / kGaugeUnitBytes);
-    const auto blockBytes = static_cast<std::size_t>(std::min<std::int64_t>(options.blockSize, state.SourceSize - position));
-    summary.unreadableBytes += ReadSalvaging(*source, position, {blockStart, blockBytes});
-    const std::span<const std::byte> window(blockStart - carried, carried + blockBytes);
-    for (const SignatureSet& signatures : signatureSets)
-      SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
-    view.ShowFragmentCount(static_cast<std::int64_t>(state.Hits->size()));
-    position += static_cast<std::int64_t>(blockBytes);
-    summary.bytesScanned = position;
-    carried = std::min(kCarryBytes, window.size());
-    std::memmove(blockStart - carried, window.data() + window.size() - carried, carried);
   }
 }
 
@@ -86,7 +106,7 @@ PatternList PatternsFor(ScanCommand command) {
 }
 
 ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
-                          const RunOutput& writeRuns, const ScanOptions& options) {
+                          bool freeClustersOnly, const RunOutput& writeRuns, const ScanOptions& options) {
   ScanSummary summary;
   summary.started = true;
   BeginBusy(state, view);
@@ -94,7 +114,7 @@ ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<cons
   std::exception_ptr failure;
   const auto scanStart = std::chrono::steady_clock::now();
   try {
-    ScanBlocks(state, view, signatureSets, options, summary);
+    ScanBlocks(state, view, signatureSets, freeClustersOnly, options, summary);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -121,9 +141,10 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
                            const ScanOptions& options) {
   if (!InputsChosen(state, view)) return {};
   const SignatureSet signatures(PatternsFor(command));
-  return ScanThenWrite(state, view, {&signatures, 1},
-                       [&] { return WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput); },
-                       options);
+  return ScanThenWrite(
+      state, view, {&signatures, 1}, command == ScanCommand::FreeSpace,
+      [&] { return WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput); },
+      options);
 }
 
 ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options) {

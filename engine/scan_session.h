@@ -15,7 +15,7 @@ namespace frambit {
 enum class ScanCommand {
   Recover,    // "恢复": 00db, 00dc and 00__ chunks
   FullDisk,   // "全盘恢复": 00db and 00dc
-  FreeSpace,  // "恢复剩余空间": 00db and 00dc; scans the whole target for now
+  FreeSpace,  // "恢复剩余空间": 00db and 00dc in the free clusters of the target
 };
 
 PatternList PatternsFor(ScanCommand command);
@@ -28,7 +28,7 @@ struct ScanOptions {
 struct ScanSummary {
   bool started = false;  // false when a missing input was reported instead
   bool stopped = false;  // ended early at the user's request
-  std::int64_t bytesScanned = 0;
+  std::int64_t bytesScanned = 0;  // target bytes read by the block loop
   std::int64_t hitCount = 0;
   std::int64_t unreadableBytes = 0;  // target bytes that were scanned as zeros
   FragmentOutput output;
@@ -51,14 +51,16 @@ bool InputsChosen(const SessionState& state, SessionView& view);
 using RunOutput = std::function<FragmentOutput()>;
 
 // The body of every scan session once its inputs are chosen: the busy period,
-// the block loop searching each block for every set, then writeRuns, also
-// after a stop or a failed scan, and the sample consumed. Throws as
-// RunScanSession does.
+// the block loop searching each block for every set (over the whole target,
+// or only its free clusters), then writeRuns, also after a stop or a failed
+// scan, and the sample consumed. Throws as RunScanSession does.
 ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
-                          const RunOutput& writeRuns, const ScanOptions& options);
+                          bool freeClustersOnly, const RunOutput& writeRuns, const ScanOptions& options);
 
 ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options = {});
 ScanSummary N9Click(SessionState& state, SessionView& view, const ScanOptions& options = {});
+// Reads only the free clusters named by the target's allocation map; when
+// no map can be read (the user is told why) the whole target.
 ScanSummary N10Click(SessionState& state, SessionView& view, const ScanOptions& options = {});
 
 // The pause question; anything but "go on" stops the scan before its next block.

@@ -66,7 +66,8 @@ ScanSummary RunSmartSession(SessionState& state, SessionView& view, const ScanOp
   const MovieChunkIds ids(layout);
   const std::vector<SignatureSet> signatureSets = SplitForVectorSearch(ids.Patterns(), EmptyChunks::Keep);
   return ScanThenWrite(
-      state, view, signatureSets, [&] { return WriteSmartRuns(state, view, header, layout, ids, options); }, options);
+      state, view, signatureSets, false, [&] { return WriteSmartRuns(state, view, header, layout, ids, options); },
+      options);
 }
 
 }  // namespace frambit

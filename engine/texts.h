@@ -23,6 +23,15 @@ inline constexpr char kUnreadableBytes[] = "恢复目标中有 {0} 字节无法�
 // {0} is the output file, {1} the target.
 inline constexpr char kOutputIsTarget[] = "输出文件 \"{0}\" 就是恢复目标 \"{1}\"，为保护目标不予覆盖。请换一个保存路径。";
 
+// The free-space session: no allocation map could be read from the target.
+inline constexpr char kLoadFailed[] = "#11 - 加载失败!";
+// The names of the bitmap request's statuses.
+inline constexpr char kStatusSuccess[] = "STATUS_SUCCESS";
+inline constexpr char kStatusInvalidParameter[] = "STATUS_INVALID_PARAMETER";
+inline constexpr char kStatusInvalidDeviceRequest[] = "STATUS_INVALID_DEVICE_REQUEST";
+inline constexpr char kStatusAlreadyCommitted[] = "STATUS_ALREADY_COMMITTED";
+inline constexpr char kStatusBufferTooSmall[] = "STATUS_BUFFER_TOO_SMALL";
+
 // Why "智能恢复" cannot fit its files to a sample's header list.
 // {0} is one of the reasons below, {1} the sample.
 inline constexpr char kSampleHeaderUnusable[] = "样本的文件头无法解析（{0}），不能据此智能恢复: {1}";

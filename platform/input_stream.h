@@ -37,7 +37,7 @@ class InputStream {
 
 using InputOpener = std::function<std::unique_ptr<InputStream>(const std::string& path)>;
 
-// Opens a regular file or a block device read-only. Throws UserError
+// Opens a regular file or a block device read-only. Throws CannotOpenError
 // "Cannot open file "<path>". <reason>" when that is not possible.
 std::unique_ptr<InputStream> OpenInput(const std::string& path);
 

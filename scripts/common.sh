@@ -2,7 +2,9 @@
 # Sourced, not run.
 
 FRAMBIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg)
+FRAMBIT_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libfmt-dev ffmpeg qt6-base-dev fonts-wqy-microhei)
+# The free-space tests make real file systems and partition tables in image files.
+FRAMBIT_PACKAGES+=(dosfstools exfatprogs ntfs-3g e2fsprogs mtools fdisk)
 
 say() { printf '%s\n' "$*" >&2; }
 

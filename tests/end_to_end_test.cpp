@@ -281,8 +281,8 @@ class EndToEnd : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return dir_ / name; }
 
-  // Sample names are unique to the test: the program caches a sample's header
-  // beside itself under the sample's file name, and tests run in parallel.
+  // Sample names are unique to the test, so that ExpectCacheClean looks for
+  // this test's cached header only while other tests run beside it.
   std::string UniqueName(const std::string& stem) const {
     return stem + "-" + dir_.Path().filename().string() + ".avi";
   }
@@ -381,12 +381,15 @@ class EndToEnd : public ::testing::Test {
     return names;
   }
 
-  // The header the program caches for a sample must be gone after a session.
+  // The header the program caches for a sample must be gone after a session,
+  // from whichever process folder of the cache it was captured into.
   static void ExpectCacheClean(const std::string& samplePath) {
-    const fs::path cached =
-        fs::path(FRAMBIT_CLI).parent_path() / "Cache" / (fs::path(samplePath).filename().string() + ".bin");
-    EXPECT_FALSE(fs::exists(cached)) << cached;
-    EXPECT_FALSE(fs::exists(cached.string() + ".part")) << cached;
+    const std::string name = fs::path(samplePath).filename().string() + ".bin";
+    std::error_code missing;
+    for (const auto& folder : fs::directory_iterator(fs::path(FRAMBIT_CLI).parent_path() / "Cache", missing)) {
+      EXPECT_FALSE(fs::exists(folder.path() / name)) << folder.path() / name;
+      EXPECT_FALSE(fs::exists(folder.path() / (name + ".part"))) << folder.path() / name;
+    }
   }
 
   // Frames ffprobe decodes in the first video stream; err gets its complaints.
@@ -783,6 +786,66 @@ TEST_F(EndToEnd, RejectsAnUnknownCommandLine) {
   }
 }
 
+
+// A FAT16 card image holding one intact video and the clusters of a deleted
+// one, both written and the second deleted by mtools: free-space recovers
+// only the deleted video, full-disk both, each as one file; with its table
+// damaged, free-space says so and scans the whole card.
+TEST_F(EndToEnd, FreeSpaceRecoversOnlyTheDeletedVideo) {
+  if (!FfmpegPresent()) GTEST_SKIP() << kNoFfmpeg;
+  const Avi intact = MakeAvi("intact.avi", {"-c:v", "mjpeg"}, 10, "testsrc");
+  const Avi deleted = MakeAvi("deleted.avi", {"-c:v", "mjpeg"}, 12, "rgbtestsrc");
+  const Avi sample = MakeAvi(UniqueName("sample"), {"-c:v", "mjpeg"}, 10, "smptebars");
+  const std::string image = Path("card.img");
+  ::setenv("MTOOLS_SKIP_CHECK", "1", 1);
+  const std::vector<std::vector<std::string>> steps = {
+      {"mkfs.vfat", "-C", "-F", "16", "-s", "2", image, "8192"},
+      {"mcopy", "-i", image, intact.path, "::intact.avi"},
+      {"mcopy", "-i", image, deleted.path, "::deleted.avi"},
+      {"mdel", "-i", image, "::deleted.avi"},
+  };
+  for (const auto& step : steps) {
+    const CliResult made = Spawn(step, Path("tool.stdout"), Path("tool.stderr"));
+    ASSERT_EQ(made.exitCode, 0) << step[0] << ": " << made.err << " (./test installs dosfstools and mtools)";
+  }
+  const auto expected = [&](const Avi& avi) {
+    const ByteVector payload = MoviPayload(avi.bytes);
+    return Concat(SampleHeader(sample.bytes), std::span(payload).first(ChunksIn(payload, 0, payload.size()).back().offset));
+  };
+
+  const CliResult freeSpace = Recover("free-space", image, sample.path, Path("free"));
+  ASSERT_EQ(freeSpace.exitCode, 0) << freeSpace.err;
+  ASSERT_EQ(AviFilesIn(Path("free")), Numbered(1));
+  EXPECT_TRUE(HoldsExactly(Path("free/1.AVI"), expected(deleted)));
+  EXPECT_LT(std::stoll(SummaryLine(freeSpace.out, "扫描: ").substr(std::strlen("扫描: "))),
+            static_cast<std::int64_t>(fs::file_size(image)));
+
+  const CliResult fullDisk = Recover("full-disk", image, sample.path, Path("full"));
+  ASSERT_EQ(fullDisk.exitCode, 0) << fullDisk.err;
+  ASSERT_EQ(AviFilesIn(Path("full")), Numbered(2));
+  EXPECT_TRUE(HoldsExactly(Path("full/1.AVI"), expected(intact)));
+  EXPECT_TRUE(HoldsExactly(Path("full/2.AVI"), expected(deleted)));
+
+  const CliResult runs = RunCli({"free-runs", "--target", image});
+  ASSERT_EQ(runs.exitCode, 0) << runs.err;
+  EXPECT_TRUE(runs.out.starts_with("SectorsPerCluster: 2\nBytesPerSector: 512\nFreeClusters: ")) << runs.out;
+  EXPECT_TRUE(Contains(runs.out, "\nFirstClusterOffset: ")) << runs.out;
+
+  // Cluster 7's table entry now points past the last cluster.
+  {
+    std::fstream card(image, std::ios::in | std::ios::out | std::ios::binary);
+    char boot[512];
+    card.read(boot, sizeof boot);
+    const int reserved = static_cast<unsigned char>(boot[14]) | static_cast<unsigned char>(boot[15]) << 8;
+    card.seekp(reserved * 512 + 7 * 2);
+    card.write("\x00\xFF", 2);
+  }
+  const CliResult damaged = Recover("free-space", image, sample.path, Path("damaged"));
+  ASSERT_EQ(damaged.exitCode, 0) << damaged.err;
+  EXPECT_TRUE(Contains(damaged.err, "C0000032")) << damaged.err;
+  EXPECT_EQ(AviFilesIn(Path("damaged")), Numbered(2));
+  EXPECT_EQ(RunCli({"free-runs", "--target", image}).exitCode, 1);
+}
 
 // "智能恢复" end to end: real AVIs with sound, made headerless inside noise,
 // come back as files that decode like the originals.

@@ -61,7 +61,10 @@ class FileInputStream final : public InputStream {
 
 std::unique_ptr<InputStream> OpenInput(const std::string& path) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) throw UserError(platform::CannotOpenText(path, errno));
+  if (descriptor < 0) {
+    const int error = errno;
+    throw CannotOpenError(platform::CannotOpenText(path, error), error);
+  }
   struct stat info {};
   int refusal = 0;
   if (::fstat(descriptor, &info) != 0) {
@@ -73,7 +76,7 @@ std::unique_ptr<InputStream> OpenInput(const std::string& path) {
   }
   if (refusal != 0) {
     ::close(descriptor);
-    throw UserError(platform::CannotOpenText(path, refusal));
+    throw CannotOpenError(platform::CannotOpenText(path, refusal), refusal);
   }
   return std::make_unique<FileInputStream>(descriptor, S_ISBLK(info.st_mode));
 }

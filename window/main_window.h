@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStyle>
+#include <QToolButton>
+
+#include <exception>
+
+#include "engine/session_state.h"
+#include "engine/session_view.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QSystemTrayIcon;
+class QTimer;
+class QToolBar;
+
+namespace frambit {
+
+class Desktop;
+class ProgressGauge;
+class ShellList;
+
+// The main window `frmMain`. It owns the session, carries every command and
+// shows the engine's progress: the engine runs inside the command that
+// started it and lets the window's events run between blocks, so pause,
+// stop and close arrive nested inside a running scan.
+class TfrmMain : public QMainWindow, public SessionView {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
+
+  SessionState& Session() { return session_; }
+  // "Frambit 专业版 by " and the product site's name: the caption of the
+  // window and of every plain message.
+  QString ApplicationTitle() const;
+
+  // SessionView on the real controls.
+  void SetProgressRange(std::int64_t minimum, std::int64_t maximum) override;
+  void SetProgress(std::int64_t value) override;
+  void ShowFragmentCount(std::int64_t count) override;
+  void ShowMessage(const std::string& text) override;
+  bool AskContinue() override;
+  void ProcessMessages() override;
+  std::string SourceText() override;
+  std::string OutputFolderText() override;
+  void ClearScanFreeOnly() override;
+  void SetCommandsEnabled(bool enabled) override;
+  void SetTimerEnabled(bool enabled) override;
+  void ResetTimeCaption() override;
+  void RefreshFileList() override;
+
+  // The one-second tick: the remaining-time estimate in TimeLabel.
+  void ElapsedTimeTimer();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // Commands. Each runs through RunCommand.
+  void RunBtnClick();
+  void N9Click();
+  void N10Click();
+  void PauseBtnClick();
+  void StopBtnClick();
+  void BtnSelectAllClick();
+  void SaveBtnClick();
+  void RecBtnDropDown();
+  void TargetItemClick(QAction* item);
+  void SourceChange();
+  void ExitBtnClick();
+  void N2Click();
+  void RzBitBtn1Click();
+  void BtnMoveLeftClick();
+  void ShelllistChange();
+  void ShelllistDblClickOpen(const QString& path, bool* handled);
+
+  // Runs a command. A failure that leaves it is shown by ShowFailure; a
+  // close asked for while a command runs takes effect when the outermost
+  // command has returned.
+  template <typename Command>
+  void RunCommand(Command command);
+  // The application's one handler for failures that leave a command.
+  void ShowFailure(const std::exception& failure);
+
+  // Building the window, in main_window_layout.cpp.
+  void BuildWindow();
+  void BuildMenuBar();
+  void BuildToolbar();
+  QFrame* BuildUpperPanel();
+  QFrame* BuildLowerPanel();
+  void BuildStatusBar();
+  void BuildTray();
+  QToolButton* AddToolButton(const char* name, const char* caption, QStyle::StandardPixmap icon);
+  QMenu* AttachMenu(QToolButton* button, const char* name, QToolButton::ToolButtonPopupMode mode);
+  void ConnectCommands();
+
+  Desktop& desktop_;
+  SessionState session_;
+  // The file name the open-file dialog `od` starts with: the last one
+  // chosen in it, cleared whenever a target is chosen from the menu.
+  QString lastChosenFile_;
+  int runningCommands_ = 0;
+  bool closePending_ = false;
+
+  QToolBar* RzToolbar1 = nullptr;
+  QToolButton* ToolBoxBtn = nullptr;
+  QToolButton* RecBtn = nullptr;
+  QToolButton* SaveBtn = nullptr;
+  QToolButton* BtnSelectAll = nullptr;
+  QToolButton* RunBtn = nullptr;
+  QToolButton* PauseBtn = nullptr;
+  QToolButton* StopBtn = nullptr;
+  QToolButton* UpdateBtn = nullptr;
+  QToolButton* SupportBtn = nullptr;
+  QToolButton* helpBtn = nullptr;
+  QToolButton* ExitBtn = nullptr;
+  QMenu* PopForTools = nullptr;
+  QMenu* pop = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QAction* N9 = nullptr;
+  QAction* N10 = nullptr;
+  QAction* N2 = nullptr;
+
+  QToolButton* BtnMoveLeft = nullptr;
+  QLineEdit* Destination = nullptr;
+  ShellList* Shelllist = nullptr;
+  QSplitter* Splitter2 = nullptr;
+
+  QPushButton* RzBitBtn1 = nullptr;
+
+  QLabel* TimeLabel = nullptr;
+  QLabel* SegLabel = nullptr;
+  QLineEdit* Source = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  ProgressGauge* gg = nullptr;
+  QCheckBox* bScanFree = nullptr;
+
+  QTimer* ElapsedTime = nullptr;
+  QSystemTrayIcon* Tray = nullptr;
+};
+
+}  // namespace frambit
