@@ -16,6 +16,7 @@
 #include "engine/free_space_session.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
+#include "engine/smart_session.h"
 #include "engine/texts.h"
 #include "platform/console.h"
 #include "platform/input_stream.h"
@@ -29,8 +30,10 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+using SessionHandler = ScanSummary (*)(SessionState&, SessionView&, const ScanOptions&);
+
 struct Request {
-  ScanCommand command = ScanCommand::Recover;
+  SessionHandler handler = RunBtnClick;
   std::string target;
   std::string sample;
   std::string output;
@@ -55,15 +58,6 @@ void PrintSummary(const ScanSummary& summary, const std::string& outputFolder) {
     std::printf("恢复的文件在: %s (1.AVI 到 %d.AVI)\n", outputFolder.c_str(), summary.output.filesWritten);
 }
 
-ScanSummary (*HandlerFor(ScanCommand command))(SessionState&, SessionView&, const ScanOptions&) {
-  switch (command) {
-    case ScanCommand::Recover: return RunBtnClick;
-    case ScanCommand::FullDisk: return N9Click;
-    case ScanCommand::FreeSpace: return N10Click;
-  }
-  return RunBtnClick;
-}
-
 int RunSession(const Request& request) {
   SessionState state;
   cli::TerminalView view(state, request.target, request.output.empty() ? texts::kOutputFolderPlaceholder : request.output);
@@ -81,7 +75,7 @@ int RunSession(const Request& request) {
       if (state.SampleHeaderPath.empty()) return kExitFailed;  // the capture said why
     }
     platform::CatchInterrupt();
-    const ScanSummary summary = HandlerFor(request.command)(state, view, ScanOptions{});
+    const ScanSummary summary = request.handler(state, view, ScanOptions{});
     if (summary.started) {
       PrintSummary(summary, request.output);
       status = kExitDone;
@@ -119,30 +113,34 @@ int main(int argc, char** argv) {
       "runs, and writes every run as 1.AVI, 2.AVI, ... into the output folder behind the header\n"
       "of an intact sample video (take one recorded by the same camera with the same settings).\n"
       "The target is only ever read. Existing 1.AVI, 2.AVI, ... in the output folder are replaced.\n"
-      "Ctrl-C stops the scan; what was found so far is still written.\n\n"
+      "Ctrl-C stops the scan; what was found so far is still written.\n"
+      "smart follows the chains of the sample's video and sound chunks instead and fits the header\n"
+      "and an index to every run, so the files play with their sound and can be seeked.\n\n"
       "Example: frambit-cli recover --target card.img --sample good.avi --output recovered/",
       "frambit-cli"};
   app.require_subcommand(1);
   Request request;
   struct Command {
     const char* name;
-    ScanCommand command;
+    SessionHandler handler;
     const char* help;
   };
   const Command commands[] = {
-      {"recover", ScanCommand::Recover, "恢复: scan the whole target for 00db, 00dc and 00__ chunks"},
-      {"full-disk", ScanCommand::FullDisk, "全盘恢复: scan the whole target for 00db and 00dc chunks"},
-      {"free-space", ScanCommand::FreeSpace,
+      {"recover", RunBtnClick, "恢复: scan the whole target for 00db, 00dc and 00__ chunks"},
+      {"full-disk", N9Click, "全盘恢复: scan the whole target for 00db and 00dc chunks"},
+      {"free-space", N10Click,
        "恢复剩余空间: scan only the clusters the target's file system marks free, for 00db and 00dc chunks "
        "(FAT12/16/32, exFAT, NTFS, ext2/3/4, also behind an MBR or GPT partition table); without a readable "
        "allocation map the whole target"},
+      {"smart", RunSmartSession,
+       "智能恢复: the sample's video and sound chunks in chains, each run with a fitted header and index"},
   };
   for (const Command& command : commands) {
     CLI::App* sub = app.add_subcommand(command.name, command.help);
     sub->add_option("--target", request.target, "disk image file, volume or disk device (e.g. card.img, /dev/sdb1)");
     sub->add_option("--sample", request.sample, "an intact AVI file whose header the recovered files take");
     sub->add_option("--output", request.output, "folder for the recovered files; created when missing");
-    sub->callback([&request, &command] { request.command = command.command; });
+    sub->callback([&request, &command] { request.handler = command.handler; });
   }
   CLI::App* targets = app.add_subcommand("targets", "恢复目标: list the volumes and disks, one a line: caption, tab, --target path");
   std::string freeRunsTarget;

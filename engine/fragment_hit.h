@@ -9,6 +9,9 @@ namespace frambit {
 struct FragmentHit {
   std::int64_t offset;  // absolute byte offset of the chunk identifier in the target
   std::int32_t length;  // the chunk's size field + 8, wrapping at 32 bits; no pad byte
+  // The identifier's four bytes as a little-endian word; it fills what would
+  // be padding, so the hit stays 16 bytes.
+  std::uint32_t identifier = 0;
 };
 static_assert(sizeof(FragmentHit) == 16, "a whole disk can hold hundreds of millions of hits");
 

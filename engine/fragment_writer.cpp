@@ -1,29 +1,11 @@
 #include "engine/fragment_writer.h"
 
-#include <fmt/format.h>
-
 #include <vector>
 
-#include "engine/salvaging_read.h"
-#include "engine/sector_reader.h"
-#include "engine/texts.h"
-#include "platform/output_file.h"
-#include "platform/system_error_text.h"
-#include "platform/user_error.h"
+#include "engine/run_output.h"
 
 namespace frambit {
 namespace {
-
-constexpr std::int32_t kPieceBytes = 262144;
-
-std::vector<std::byte> ReadWholeFile(const std::string& path, const platform::InputOpener& openInput) {
-  const auto stream = openInput(path);
-  std::vector<std::byte> bytes(static_cast<std::size_t>(stream->Size()));
-  const platform::ReadOutcome got = stream->ReadAt(0, bytes);
-  if (got.errorCode != 0) throw UserError(platform::CannotOpenText(path, got.errorCode));
-  bytes.resize(got.bytesRead);
-  return bytes;
-}
 
 struct Run {
   std::int64_t start;
@@ -38,20 +20,10 @@ class RunWriter {
 
   void Write(const Run& run) {
     ++output_.filesWritten;
-    const std::string name = outputFolder_ + "/" + std::to_string(output_.filesWritten) + ".AVI";
-    // Truncating the output file must never destroy the medium we rescue.
-    if (platform::SameFile(name, sourcePath_)) throw UserError(fmt::format(texts::kOutputIsTarget, name, sourcePath_));
     const auto source = openInput_(sourcePath_);
-    platform::OutputFile file(name);
+    platform::OutputFile file = OpenNumberedOutput(outputFolder_, output_.filesWritten, sourcePath_);
     file.Write(header_);
-    std::int64_t written = 0;
-    std::int32_t piece = kPieceBytes;
-    while (written < run.length) {
-      view_.ProcessMessages();
-      if (written + piece > run.length) piece = static_cast<std::int32_t>(run.length - written);
-      file.Write(SectorAlignedRead(*source, piece, run.start + written, scratch_, output_.unreadableBytes));
-      written += piece;
-    }
+    CopyTargetRange(view_, *source, run.start, run.length, file, scratch_, output_.unreadableBytes);
     file.Close();
     output_.bytesWritten += file.BytesWritten();
   }

@@ -27,7 +27,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Shows the first missing input, if any.
+}  // namespace
+
 bool InputsChosen(const SessionState& state, SessionView& view) {
   if (view.SourceText().empty()) {
     view.ShowMessage(texts::kNoTarget);
@@ -41,13 +42,15 @@ bool InputsChosen(const SessionState& state, SessionView& view) {
   return false;
 }
 
+namespace {
+
 // What the session reads: the whole target, or for the free-space command
 // only the free clusters, when the target's allocation map could be read
 // through to its end. A map that failed half-way is not trusted.
-std::vector<ByteRange> RangesToRead(SessionState& state, SessionView& view, ScanCommand command,
+std::vector<ByteRange> RangesToRead(SessionState& state, SessionView& view, bool freeClustersOnly,
                                     const ScanOptions& options) {
   const std::vector<ByteRange> whole{{0, state.SourceSize}};
-  if (command != ScanCommand::FreeSpace) return whole;
+  if (!freeClustersOnly) return whole;
   FreeRunList runs;
   if (!LoadFreeRuns(state, view, runs, options.openInput) || !runs.complete) return whole;
   return FreeByteRanges(runs, std::int64_t{state.SectorsPerCluster} * state.BytesPerSector, state.SourceSize);
@@ -60,14 +63,13 @@ std::vector<ByteRange> RangesToRead(SessionState& state, SessionView& view, Scan
 //
 //   window:  [carry | block k ..................................]
 //            ^ target offset (range start + k * blockSize - carry)
-void ScanBlocks(SessionState& state, SessionView& view, ScanCommand command, const ScanOptions& options,
-                ScanSummary& summary) {
+void ScanBlocks(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
+                bool freeClustersOnly, const ScanOptions& options, ScanSummary& summary) {
   const auto source = options.openInput(state.SourcePath);
   source->AdviseSequential();
-  const std::vector<ByteRange> ranges = RangesToRead(state, view, command, options);
+  const std::vector<ByteRange> ranges = RangesToRead(state, view, freeClustersOnly, options);
   std::int64_t bytesToRead = 0;
   for (const ByteRange& range : ranges) bytesToRead += range.lengthBytes;
-  const SignatureSet signatures(PatternsFor(command));
   view.SetProgressRange(0, bytesToRead / kGaugeUnitBytes);
   const auto blockCapacity = static_cast<std::size_t>(options.blockSize);
   const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kCarryBytes + blockCapacity);
@@ -85,7 +87,8 @@ void ScanBlocks(SessionState& state, SessionView& view, ScanCommand command, con
       const auto blockBytes = static_cast<std::size_t>(std::min<std::int64_t>(options.blockSize, rangeEnd - position));
       summary.unreadableBytes += ReadSalvaging(*source, position, {blockStart, blockBytes});
       const std::span<const std::byte> window(blockStart - carried, carried + blockBytes);
-      SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
+      for (const SignatureSet& signatures : signatureSets)
+        SearchBlock(signatures, window, position - static_cast<std::int64_t>(carried), *state.Hits);
       view.ShowFragmentCount(static_cast<std::int64_t>(state.Hits->size()));
       position += static_cast<std::int64_t>(blockBytes);
       summary.bytesScanned += static_cast<std::int64_t>(blockBytes);
@@ -102,17 +105,16 @@ PatternList PatternsFor(ScanCommand command) {
   return {"30306462", "30306463"};
 }
 
-ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
-                           const ScanOptions& options) {
+ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
+                          bool freeClustersOnly, const RunOutput& writeRuns, const ScanOptions& options) {
   ScanSummary summary;
-  if (!InputsChosen(state, view)) return summary;
   summary.started = true;
   BeginBusy(state, view);
   state.StopFlag = false;
   std::exception_ptr failure;
   const auto scanStart = std::chrono::steady_clock::now();
   try {
-    ScanBlocks(state, view, command, options, summary);
+    ScanBlocks(state, view, signatureSets, freeClustersOnly, options, summary);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -122,7 +124,7 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
   const auto outputStart = std::chrono::steady_clock::now();
   try {
     SortHits(*state.Hits);
-    summary.output = WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput);
+    summary.output = writeRuns();
   } catch (...) {
     if (!failure) failure = std::current_exception();
   }
@@ -133,6 +135,16 @@ ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand c
   if (summary.unreadableBytes > 0) view.ShowMessage(fmt::format(texts::kUnreadableBytes, summary.unreadableBytes));
   if (failure) std::rethrow_exception(failure);
   return summary;
+}
+
+ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
+                           const ScanOptions& options) {
+  if (!InputsChosen(state, view)) return {};
+  const SignatureSet signatures(PatternsFor(command));
+  return ScanThenWrite(
+      state, view, {&signatures, 1}, command == ScanCommand::FreeSpace,
+      [&] { return WriteFragments(state, view, state.SourcePath, view.OutputFolderText(), options.openInput); },
+      options);
 }
 
 ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options) {

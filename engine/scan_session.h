@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 
 #include "engine/fragment_writer.h"
 #include "engine/session_state.h"
@@ -41,6 +43,19 @@ struct ScanSummary {
 // has ended; unreadable target bytes are reported, not thrown.
 ScanSummary RunScanSession(SessionState& state, SessionView& view, ScanCommand command,
                            const ScanOptions& options = {});
+
+// Shows the first missing input (target, output folder, sample), if any.
+bool InputsChosen(const SessionState& state, SessionView& view);
+
+// Writes the runs of the sorted hits once the scan has ended.
+using RunOutput = std::function<FragmentOutput()>;
+
+// The body of every scan session once its inputs are chosen: the busy period,
+// the block loop searching each block for every set (over the whole target,
+// or only its free clusters), then writeRuns, also after a stop or a failed
+// scan, and the sample consumed. Throws as RunScanSession does.
+ScanSummary ScanThenWrite(SessionState& state, SessionView& view, std::span<const SignatureSet> signatureSets,
+                          bool freeClustersOnly, const RunOutput& writeRuns, const ScanOptions& options);
 
 ScanSummary RunBtnClick(SessionState& state, SessionView& view, const ScanOptions& options = {});
 ScanSummary N9Click(SessionState& state, SessionView& view, const ScanOptions& options = {});

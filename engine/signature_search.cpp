@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "engine/little_endian.h"
 #include "engine/signature_search_kernel.h"
 
 namespace frambit {
@@ -32,12 +33,6 @@ std::optional<std::vector<std::uint8_t>> DecodeEntry(const std::string& entry) {
   return bytes;
 }
 
-std::uint32_t LoadLittleEndian32(const std::byte* at) {
-  std::uint8_t b[4];
-  std::memcpy(b, at, 4);
-  return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
-}
-
 // Visits every position from `from` up to and including `last` one by one.
 void SearchEachPosition(const SignatureSet& signatures, const std::byte* block, std::size_t from, std::size_t last,
                         std::int64_t base, HitList& hits) {
@@ -53,7 +48,7 @@ bool ProcessorHasAvx2() {
 
 }  // namespace
 
-SignatureSet::SignatureSet(const PatternList& patterns) {
+SignatureSet::SignatureSet(const PatternList& patterns, EmptyChunks empty) : empty_(empty) {
   for (const std::string& entry : patterns) {
     const auto bytes = DecodeEntry(entry);
     if (!bytes) break;
@@ -71,8 +66,8 @@ void AddHit(const SignatureSet& signatures, const std::byte* block, std::size_t 
   const auto words = signatures.Words();
   if (std::find(words.begin(), words.end(), identifier) == words.end()) return;
   const std::uint32_t size = LoadLittleEndian32(block + index + kIdentifierBytes);
-  if (size == 0) return;
-  hits.push_back({base + static_cast<std::int64_t>(index), static_cast<std::int32_t>(size + 8u)});
+  if (size == 0 && !signatures.KeepsEmptyChunks()) return;
+  hits.push_back({base + static_cast<std::int64_t>(index), static_cast<std::int32_t>(size + 8u), identifier});
 }
 
 std::optional<CandidateFilter> FilterOf(const SignatureSet& signatures) {
@@ -94,6 +89,41 @@ std::optional<CandidateFilter> FilterOf(const SignatureSet& signatures) {
 }
 
 }  // namespace detail
+
+std::string PatternOf(std::uint32_t identifier) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const auto value = static_cast<std::uint8_t>(identifier >> shift);
+    hex += kDigits[value >> 4];
+    hex += kDigits[value & 15];
+  }
+  return hex;
+}
+
+std::vector<SignatureSet> SplitForVectorSearch(const PatternList& patterns, EmptyChunks empty) {
+  // The valid entries one by one, decoded by the set itself.
+  const SignatureSet all(patterns);
+  std::vector<std::string> entries;
+  for (const std::uint32_t word : all.Words()) entries.push_back(PatternOf(word));
+  // Greedy: each identifier joins the first group whose filter still fits.
+  std::vector<PatternList> groups;
+  for (const std::string& entry : entries) {
+    bool placed = false;
+    for (PatternList& group : groups) {
+      group.push_back(entry);
+      if (detail::FilterOf(SignatureSet(group))) {
+        placed = true;
+        break;
+      }
+      group.pop_back();
+    }
+    if (!placed) groups.push_back({entry});
+  }
+  std::vector<SignatureSet> sets;
+  for (const PatternList& group : groups) sets.emplace_back(group, empty);
+  return sets;
+}
 
 // Finds the occurrences of all identifiers in one pass over the block and
 // hands each to AddHit.

@@ -32,4 +32,20 @@ inline constexpr char kStatusInvalidDeviceRequest[] = "STATUS_INVALID_DEVICE_REQ
 inline constexpr char kStatusAlreadyCommitted[] = "STATUS_ALREADY_COMMITTED";
 inline constexpr char kStatusBufferTooSmall[] = "STATUS_BUFFER_TOO_SMALL";
 
+// Why "智能恢复" cannot fit its files to a sample's header list.
+// {0} is one of the reasons below, {1} the sample.
+inline constexpr char kSampleHeaderUnusable[] = "样本的文件头无法解析（{0}），不能据此智能恢复: {1}";
+inline constexpr char kHeaderNotRiffAvi[] = "开头不是 RIFF AVI";
+// {0} is a byte offset in the sample.
+inline constexpr char kHeaderCutShort[] = "文件头在第 {0} 字节处被截断";
+inline constexpr char kHeaderSizePastEnd[] = "第 {0} 字节处的数据块大小超出了它所在的列表";
+inline constexpr char kHeaderWithoutHdrl[] = "缺少 hdrl 文件头列表";
+inline constexpr char kHeaderWithoutAvih[] = "缺少 avih 主文件头";
+// {0} is the stream's number, from 0.
+inline constexpr char kHeaderStreamWithoutStrh[] = "第 {0} 号流缺少 strh 流头";
+// {0} is the number of streams found, {1} the limit.
+inline constexpr char kHeaderTooManyStreams[] = "有 {0} 个流，最多支持 {1} 个";
+inline constexpr char kHeaderWithoutMedia[] = "没有视频流或音频流";
+inline constexpr char kHeaderMoviMisplaced[] = "movi 数据段不紧跟在文件头列表之后";
+
 }  // namespace frambit::texts

@@ -21,7 +21,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -843,6 +845,332 @@ TEST_F(EndToEnd, FreeSpaceRecoversOnlyTheDeletedVideo) {
   EXPECT_TRUE(Contains(damaged.err, "C0000032")) << damaged.err;
   EXPECT_EQ(AviFilesIn(Path("damaged")), Numbered(2));
   EXPECT_EQ(RunCli({"free-runs", "--target", image}).exitCode, 1);
+}
+
+// "智能恢复" end to end: real AVIs with sound, made headerless inside noise,
+// come back as files that decode like the originals.
+class SmartEndToEnd : public EndToEnd {
+ protected:
+  static bool EncoderPresent(const std::string& name) {
+    const TempDir scratch;
+    const CliResult listed = Spawn({"ffmpeg", "-hide_banner", "-encoders"}, scratch / "o", scratch / "e");
+    return Contains(listed.out, " " + name + " ");
+  }
+
+  // seconds of the lavfi `pattern` at 10 frames a second with a sine tone.
+  Avi MakeAviWithSound(const std::string& name, const std::vector<std::string>& codecs, int seconds,
+                       const std::string& pattern, int toneHz) const {
+    Avi avi{Path(name), {}};
+    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                  pattern + "=size=64x48:rate=10", "-f", "lavfi", "-i",
+                                  "sine=frequency=" + std::to_string(toneHz) + ":sample_rate=22050", "-t",
+                                  std::to_string(seconds)};
+    args.insert(args.end(), codecs.begin(), codecs.end());
+    args.push_back(avi.path);
+    const CliResult made = Spawn(args, Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    avi.bytes = Contents(avi.path);
+    return avi;
+  }
+
+  // What ffprobe reads of a file: decoded video frames, audio packets, the
+  // duration, the key-frame flags of the video packets as the index gives
+  // them, and its complaints.
+  struct Probed {
+    std::string videoFrames, audioPackets, duration, keyFlags, err;
+  };
+  Probed ProbeStreams(const std::string& path) const {
+    Probed probed;
+    const CliResult video = Spawn({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                                   "stream=nb_read_frames", "-of", "csv=p=0", path},
+                                  Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+    const CliResult audio = Spawn({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0",
+                                   "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path},
+                                  Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+    const CliResult format = Spawn({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path},
+                                   Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+    const CliResult keys = Spawn({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=flags",
+                                  "-of", "csv=p=0", path},
+                                 Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+    return {video.out, audio.out, format.out, keys.out, video.err + audio.err + format.err + keys.err};
+  }
+
+  // ffmpeg's complaints when it decodes the file whole, and when it starts
+  // at secondsIn; "" when there are none.
+  std::string DecodeErrors(const std::string& path, double secondsIn) const {
+    const CliResult whole = Spawn({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"},
+                                  Path("decode.stdout"), Path("decode.stderr"));
+    const CliResult sought = Spawn({"ffmpeg", "-nostdin", "-v", "error", "-ss", std::to_string(secondsIn), "-i", path,
+                                    "-frames:v", "5", "-f", "null", "-"},
+                                   Path("decode.stdout"), Path("decode.stderr"));
+    std::string errors = whole.err + sought.err;
+    if (whole.exitCode != 0 || sought.exitCode != 0) errors += "ffmpeg failed";
+    return errors;
+  }
+};
+
+// What the carving commands give for a movie list alone in noise: its
+// chunks with one of ids and a non-zero size are the hits; each stretch of
+// hits that lie at one another's end (or one pad byte later) is the sample
+// header plus the stretch without its closing chunk.
+std::vector<ByteVector> CarvedFiles(const ByteVector& header, const ByteVector& payload,
+                                    const std::vector<std::string>& ids) {
+  std::vector<Chunk> hits;
+  for (const Chunk& chunk : ChunksIn(payload, 0, payload.size()))
+    if (chunk.size != 0 && std::find(ids.begin(), ids.end(), chunk.id) != ids.end()) hits.push_back(chunk);
+  std::vector<ByteVector> files;
+  for (std::size_t i = 0; i < hits.size();) {
+    std::size_t j = i;
+    while (j + 1 < hits.size() && hits[j + 1].offset - hits[j].offset - 8 - hits[j].size <= 1) ++j;
+    if (j > i) files.push_back(Concat(header, std::span(payload).subspan(hits[i].offset, hits[j].offset - hits[i].offset)));
+    i = j + 1;
+  }
+  return files;
+}
+
+TEST_F(SmartEndToEnd, RecoversVideoWithSoundThatPlaysAndSeeks) {
+  if (!FfmpegPresent()) GTEST_SKIP() << kNoFfmpeg;
+  struct Case {
+    const char* name;
+    std::vector<std::string> codecs;
+    std::vector<std::string> encoders;  // the case needs them in this ffmpeg
+  };
+  const Case cases[] = {
+      {"mjpeg-pcm", {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}, {"mjpeg", "pcm_s16le"}},
+      // Key frames every ten frames: the index must tell them from the rest.
+      {"mpeg4-mp3", {"-c:v", "mpeg4", "-g", "10", "-c:a", "libmp3lame"}, {"mpeg4", "libmp3lame"}},
+      {"h264-ac3", {"-c:v", "libx264", "-g", "10", "-bf", "2", "-c:a", "ac3"}, {"libx264", "ac3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!std::all_of(c.encoders.begin(), c.encoders.end(), EncoderPresent)) {
+      std::printf("skipped %s: this ffmpeg lacks one of its encoders\n", c.name);
+      continue;
+    }
+    const Avi source = MakeAviWithSound(std::string(c.name) + "-source.avi", c.codecs, 6, "testsrc", 440);
+    const Avi sample = MakeAviWithSound(UniqueName(std::string(c.name) + "-sample"), c.codecs, 2, "smptebars", 300);
+    const ByteVector payload = MoviPayload(source.bytes);
+    ChunkBuilder target;
+    target.Noise(static_cast<std::size_t>(kBlock - 3));  // the first header straddles a block boundary
+    target.Raw(payload);
+    target.Noise(777);
+    const std::string image = WriteTarget(std::string(c.name) + ".img", target.Bytes());
+    const std::string output = Path(std::string(c.name) + "-out");
+
+    const CliResult run = Recover("smart", image, sample.path, output);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(AviFilesIn(output), Numbered(1));
+    ExpectCacheClean(sample.path);
+    const std::string recovered = output + "/1.AVI";
+    const Probed original = ProbeStreams(source.path);
+    const Probed got = ProbeStreams(recovered);
+    EXPECT_EQ(got.videoFrames, original.videoFrames);
+    EXPECT_EQ(got.audioPackets, original.audioPackets);
+    EXPECT_EQ(got.duration, original.duration);
+    EXPECT_EQ(got.keyFlags, original.keyFlags);
+    EXPECT_EQ(got.err, "");
+    EXPECT_EQ(DecodeErrors(recovered, 3.0), "");
+
+    // The three carving commands on the same image give what they always gave.
+    const ByteVector header = SampleHeader(sample.bytes);
+    const std::pair<const char*, std::vector<std::string>> commands[] = {
+        {"recover", {"00db", "00dc", "00__"}}, {"full-disk", {"00db", "00dc"}}, {"free-space", {"00db", "00dc"}}};
+    for (const auto& [command, ids] : commands) {
+      SCOPED_TRACE(command);
+      const std::string carved = Path(std::string(c.name) + "-" + command);
+      ASSERT_EQ(Recover(command, image, sample.path, carved).exitCode, 0);
+      const std::vector<ByteVector> expected = CarvedFiles(header, payload, ids);
+      ASSERT_EQ(AviFilesIn(carved), Numbered(static_cast<int>(expected.size())));
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(HoldsExactly(carved + "/" + std::to_string(i + 1) + ".AVI", expected[i]));
+    }
+  }
+}
+
+// A run of more than 1 GiB (a sparse image: 1 MiB black raw frames with
+// silent sound between them) comes out as OpenDML that ffprobe reads whole:
+// a RIFF AVIX after the first RIFF, every frame, the full duration. Behind
+// a sample without room for a super index, the run is cut into AVI 1.0
+// files of at most 1 GiB of movie data that hold every frame between them.
+TEST_F(SmartEndToEnd, WritesARunOverOneGiBAsOpenDml) {
+  if (!FfmpegPresent()) GTEST_SKIP() << kNoFfmpeg;
+  const std::string sample = Path(UniqueName("raw-sample"));
+  const CliResult made =
+      Spawn({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "smptebars=size=512x512:rate=10", "-f",
+             "lavfi", "-i", "sine=sample_rate=22050", "-t", "1", "-c:v", "rawvideo", "-pix_fmt", "bgra", "-c:a",
+             "pcm_s16le", sample},
+            Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  // ffmpeg reserves a JUNK chunk of 4120 bytes behind each strf for a super
+  // index; as a name chunk it is no room for one.
+  ByteVector roomless = Contents(sample);
+  const ByteVector reserved = [] {
+    ByteVector tag;
+    Append(tag, "JUNK");
+    PutLe32(tag, 4120);
+    return tag;
+  }();
+  int renamed = 0;
+  for (auto at = roomless.begin();
+       (at = std::search(at, roomless.end(), reserved.begin(), reserved.end())) != roomless.end(); ++renamed)
+    std::memcpy(&*at, "strn", 4);
+  ASSERT_EQ(renamed, 2);
+  const std::string roomlessSample = Path(UniqueName("roomless-sample"));
+  WriteFile(roomlessSample, roomless);
+
+  constexpr int kFrames = 1030;
+  constexpr std::uint32_t kFrameBytes = 512 * 512 * 4;
+  constexpr std::uint32_t kSoundBytes = 4410;  // a tenth of a second
+  const std::string image = Path("long-run.img");
+  std::int64_t end = 12345;
+  {
+    const int fd = ::open(image.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    for (int i = 0; i < kFrames; ++i) {
+      for (const auto& [id, size] : {std::pair{"00dc", kFrameBytes}, std::pair{"01wb", kSoundBytes}}) {
+        ByteVector header;
+        Append(header, id);
+        PutLe32(header, size);
+        ASSERT_EQ(::pwrite(fd, header.data(), header.size(), end), 8);
+        end += 8 + size;
+      }
+    }
+    ASSERT_EQ(::ftruncate(fd, end + 1000), 0) << std::strerror(errno);
+    ::close(fd);
+  }
+  ASSERT_GT(end, std::int64_t{1} << 30);
+
+  struct Case {
+    const char* name;
+    std::string sample;
+    int files;
+  };
+  const Case cases[] = {{"opendml", sample, 1}, {"without-room-for-a-super-index", roomlessSample, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string output = Path(std::string(c.name) + "-out");
+    const CliResult run = Recover("smart", image, c.sample, output);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(AviFilesIn(output), Numbered(c.files));
+    int frames = 0;
+    double seconds = 0;
+    for (const std::string& name : Numbered(c.files)) {
+      const std::string recovered = output + "/" + name;
+      std::ifstream file(recovered, std::ios::binary);
+      char head[12];
+      file.read(head, 8);
+      const std::uint32_t firstRiff = Le32(Bytes(std::string(head, 8)), 4);
+      file.seekg(8 + std::streamoff{firstRiff});
+      // An OpenDML file goes on with a RIFF AVIX; an AVI 1.0 file ends.
+      const bool more = static_cast<bool>(file.read(head, 12));
+      EXPECT_EQ(more, c.files == 1);
+      if (more) {
+        EXPECT_EQ(std::string(head, 4) + std::string(head + 8, 4), "RIFFAVIX");
+      }
+
+      const CliResult probe =
+          Spawn({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries",
+                 "stream=nb_read_packets", "-show_entries", "format=duration", "-of", "csv=p=0", recovered},
+                Path("ffprobe.stdout"), Path("ffprobe.stderr"));
+      EXPECT_EQ(probe.err, "");
+      std::istringstream lines(probe.out);
+      int filePackets = 0;
+      double fileSeconds = 0;
+      lines >> filePackets >> fileSeconds;
+      frames += filePackets;
+      seconds += fileSeconds;
+      EXPECT_EQ(DecodeErrors(recovered, fileSeconds / 2), "");
+    }
+    EXPECT_EQ(frames, kFrames);
+    EXPECT_DOUBLE_EQ(seconds, kFrames / 10.0);
+  }
+}
+
+// A sample whose header list cannot be trusted is refused before the scan
+// with the reason, and nothing is written.
+TEST_F(SmartEndToEnd, RefusesAnUnusableSampleHeader) {
+  ChunkBuilder chunks;
+  AddChain(chunks, 100, "00dc", 3, 501);
+  const std::string target = WriteTarget("target.img", chunks.Bytes());
+  // RIFF AVI  LIST hdrl <hdrl> LIST movi, with the hdrl list's size taken
+  // from its contents unless told.
+  const auto sample = [](const ByteVector& hdrl, std::optional<std::uint32_t> hdrlSize = std::nullopt) {
+    ByteVector avi;
+    Append(avi, "RIFF");
+    PutLe32(avi, static_cast<std::uint32_t>(4 + 12 + hdrl.size() + 12));
+    Append(avi, "AVI LIST");
+    PutLe32(avi, hdrlSize.value_or(static_cast<std::uint32_t>(4 + hdrl.size())));
+    Append(avi, "hdrl");
+    avi.insert(avi.end(), hdrl.begin(), hdrl.end());
+    Append(avi, "LIST");
+    PutLe32(avi, 4);
+    Append(avi, "movi");
+    return avi;
+  };
+  const auto chunk = [](const std::string& id, const ByteVector& data) {
+    ByteVector bytes;
+    Append(bytes, id);
+    PutLe32(bytes, static_cast<std::uint32_t>(data.size()));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+  };
+  const auto list = [&](const std::string& type, const std::vector<ByteVector>& contents) {
+    ByteVector data;
+    Append(data, type);
+    for (const ByteVector& part : contents) data.insert(data.end(), part.begin(), part.end());
+    return chunk("LIST", data);
+  };
+  const auto strh = [&](const std::string& type) {
+    ByteVector data;
+    Append(data, type);
+    data.resize(56);
+    return chunk("strh", data);
+  };
+  const ByteVector avih = chunk("avih", ByteVector(56));
+  const ByteVector video = list("strl", {strh("vids"), chunk("strf", ByteVector(40))});
+  const auto join = [](const std::vector<ByteVector>& parts) {
+    ByteVector joined;
+    for (const ByteVector& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+  };
+  std::vector<ByteVector> thousands{avih};
+  for (int i = 0; i < 5000; ++i) thousands.push_back(video);
+  ByteVector shortStrh = strh("vids");
+  shortStrh.resize(8 + 20);
+  shortStrh[4] = std::byte{20};
+  ByteVector strhPastList = strh("vids");
+  strhPastList[4] = std::byte{200};
+
+  struct Case {
+    const char* name;
+    ByteVector bytes;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"hdrl-past-its-end", sample(join({avih, video}), 5000), "第 12 字节处的数据块大小超出了它所在的列表"},
+      {"strh-past-its-list", sample(join({avih, list("strl", {strhPastList})})), "字节处的数据块大小超出了它所在的列表"},
+      {"cut-short", sample(join({avih, video, Bytes("JUNK\x10")})), "文件头在第 "},
+      {"thousands-of-streams", sample(join(thousands)), "有 5000 个流，最多支持 100 个"},
+      {"no-avih", sample(video), "缺少 avih 主文件头"},
+      {"stream-without-strh", sample(join({avih, list("strl", {chunk("strf", ByteVector(40))})})),
+       "第 0 号流缺少 strh 流头"},
+      {"strh-too-short", sample(join({avih, list("strl", {shortStrh})})), "文件头在第 "},
+      {"text-only", sample(join({avih, list("strl", {strh("txts")})})), "没有视频流或音频流"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Path(UniqueName(c.name));
+    WriteFile(path, c.bytes);
+    const std::string output = Path(std::string(c.name) + "-out");
+    const CliResult run = Recover("smart", target, path, output);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.starts_with(kSampleUnreadable)) << run.err;
+    EXPECT_TRUE(Contains(run.err, c.reason)) << run.err;
+    EXPECT_TRUE(Contains(run.err, fs::path(path).filename().string())) << run.err;
+    EXPECT_FALSE(Contains(run.out, "碎片")) << run.out;
+    EXPECT_EQ(AviFilesIn(output), std::vector<std::string>{});
+    ExpectCacheClean(path);
+  }
 }
 
 }  // namespace

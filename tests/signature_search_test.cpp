@@ -172,6 +172,41 @@ TEST(SignatureSearch, VectorKernelsAgreeWithAPlainSearch) {
 }
 #endif
 
+// A list of identifiers too varied for one vector pass is split into sets
+// that together find exactly what the whole list finds position by position,
+// identifiers included, and empty chunks too when asked.
+TEST(SignatureSearch, SplitSetsFindWhatTheWholeListFinds) {
+  const PatternList patterns{"30306463", "30306462", "69783030", "30317762", "69783031", "4A554E4B", "4C495354",
+                             "30327478"};
+  const std::vector<SignatureSet> sets = SplitForVectorSearch(patterns, EmptyChunks::Keep);
+  ASSERT_GT(sets.size(), 1u);
+  std::size_t words = 0;
+  for (const SignatureSet& set : sets) {
+    EXPECT_TRUE(detail::FilterOf(set).has_value());
+    EXPECT_TRUE(set.KeepsEmptyChunks());
+    words += set.Words().size();
+  }
+  EXPECT_EQ(words, patterns.size());
+
+  const SignatureSet whole(patterns, EmptyChunks::Keep);
+  std::mt19937 random(11);
+  const char* const ids[] = {"00dc", "00db", "ix00", "01wb", "ix01", "JUNK", "LIST", "02tx", "01dc", "00wb"};
+  ChunkBuilder builder;
+  for (int i = 0; i < 400; ++i) {
+    builder.Noise(random() % 300);
+    builder.Header(ids[random() % std::size(ids)], random() % 3 == 0 ? 0 : static_cast<std::uint32_t>(random()));
+  }
+  const auto& bytes = builder.Bytes();
+  HitList expected;
+  for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) detail::AddHit(whole, bytes.data(), i, 5, expected);
+  HitList hits;
+  for (const SignatureSet& set : sets) SearchBlock(set, bytes, 5, hits);
+  SortHits(hits);
+  ASSERT_EQ(Pairs(hits), Pairs(expected));
+  for (std::size_t i = 0; i < hits.size(); ++i) EXPECT_EQ(hits[i].identifier, expected[i].identifier);
+  EXPECT_GT(expected.size(), 300u);
+}
+
 TEST(SignatureSearch, RunsOfZeroDigitsAreNoHeaders) {
   std::vector<std::byte> digits(4096, std::byte{'0'});
   EXPECT_TRUE(Search(kVideoPatterns, digits).empty());
