@@ -19,8 +19,9 @@ VersionNumbers ReadVersion(const QString& text) {
   const qsizetype dashPosition = text.indexOf(QLatin1Char('-')) + 1;
   bool numberOk = false;
   bool buildOk = false;
-  // The user's decimal separator, as the number was written for this machine.
-  const double number = QLocale::system().toDouble(text.left(length - sPosition), &numberOk);
+  // Always with a decimal point: both texts are written so, and in a locale
+  // with a decimal comma "1.2" would read as 12 or not at all.
+  const double number = QLocale::c().toDouble(text.left(length - sPosition), &numberOk);
   const int build = text.mid(dashPosition).toInt(&buildOk, 10);
   if (!numberOk || !buildOk) throw std::invalid_argument("not a version: " + text.toStdString());
   return {number, static_cast<unsigned>(build) & 0xFFu};
