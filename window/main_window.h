@@ -24,7 +24,9 @@ class QToolBar;
 
 namespace frambit {
 
+class ClickLabel;
 class Desktop;
+class OnlineCommands;
 class ProgressGauge;
 class ShellList;
 
@@ -39,6 +41,9 @@ class TfrmMain : public QMainWindow, public SessionView {
   explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
 
   SessionState& Session() { return session_; }
+  // What the update, support, help and link commands do; until it is set
+  // they do nothing. The commands must outlive the window.
+  void SetOnlineCommands(OnlineCommands& commands) { online_ = &commands; }
   // "Frambit 专业版 by " and the product site's name: the caption of the
   // window and of every plain message.
   QString ApplicationTitle() const;
@@ -83,6 +88,16 @@ class TfrmMain : public QMainWindow, public SessionView {
   void BtnMoveLeftClick();
   void ShelllistChange();
   void ShelllistDblClickOpen(const QString& path, bool* handled);
+  void UpdateBtnClick();
+  void Update1Click();
+  void SupportBtnClick();
+  void helpBtnClick();
+  void N4Click();
+  void N5Click();
+  void RzBitBtn2Click();
+  void RzBitBtn3Click();
+  void sLabelFX1Click();
+  void sLabelFX2Click();
 
   // Runs a command. A failure that leaves it is shown by ShowFailure; a
   // close asked for while a command runs takes effect when the outermost
@@ -105,6 +120,7 @@ class TfrmMain : public QMainWindow, public SessionView {
   void ConnectCommands();
 
   Desktop& desktop_;
+  OnlineCommands* online_ = nullptr;
   SessionState session_;
   // The file name the open-file dialog `od` starts with: the last one
   // chosen in it, cleared whenever a target is chosen from the menu.
@@ -130,6 +146,9 @@ class TfrmMain : public QMainWindow, public SessionView {
   QAction* N9 = nullptr;
   QAction* N10 = nullptr;
   QAction* N2 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* Update1 = nullptr;
+  QAction* N5 = nullptr;
 
   QToolButton* BtnMoveLeft = nullptr;
   QLineEdit* Destination = nullptr;
@@ -137,6 +156,10 @@ class TfrmMain : public QMainWindow, public SessionView {
   QSplitter* Splitter2 = nullptr;
 
   QPushButton* RzBitBtn1 = nullptr;
+  QPushButton* RzBitBtn2 = nullptr;
+  QPushButton* RzBitBtn3 = nullptr;
+  ClickLabel* sLabelFX1 = nullptr;
+  ClickLabel* sLabelFX2 = nullptr;
 
   QLabel* TimeLabel = nullptr;
   QLabel* SegLabel = nullptr;
