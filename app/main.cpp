@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "online/online_services.h"
 #include "window/main_window.h"
 #include "window/qt_desktop.h"
 
@@ -9,6 +10,10 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   frambit::QtDesktop desktop;
   frambit::TfrmMain frmMain(desktop);
+  // Made after the window, which names the application the support window's
+  // messages are captioned with.
+  frambit::OnlineServices online(desktop);
+  frmMain.SetOnlineCommands(online);
   frmMain.show();
   return application.exec();
 }

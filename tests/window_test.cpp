@@ -21,7 +21,9 @@
 #include <memory>
 
 #include "engine/texts.h"
+#include "tests/support/fake_desktop.h"
 #include "tests/support/fake_sources.h"
+#include "tests/support/qt_application.h"
 #include "tests/support/temp_dir.h"
 #include "window/desktop.h"
 #include "window/progress_gauge.h"
@@ -33,62 +35,16 @@ namespace frambit {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FakeDesktop;
 using test::ReadFile;
 using test::TempDir;
 
 constexpr std::int64_t kBlock = 262144;
 
-// One application for the whole program, on the offscreen platform, so no
-// display is needed.
-class QtApplication : public testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    application_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { application_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[13] = "window_tests";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> application_;
-};
-[[maybe_unused]] testing::Environment* const kQt = testing::AddGlobalTestEnvironment(new QtApplication);
+[[maybe_unused]] testing::Environment* const kQt = testing::AddGlobalTestEnvironment(new test::QtApplication);
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-// Answers the window's dialogs in the user's place and keeps what it was shown.
-class FakeDesktop : public Desktop {
- public:
-  struct Box {
-    QString caption;
-    QString text;
-  };
-  std::optional<QString> folder;             // the folder dialog's answer
-  std::deque<std::optional<QString>> files;  // the open-file dialog's answers, one per showing
-  bool answerOk = true;
-  std::vector<Box> informations;
-  std::vector<Box> questions;
-  std::vector<QString> opened;
-
-  std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return folder; }
-  std::optional<QString> ChooseFile(QWidget*, const QString&) override {
-    if (files.empty()) return std::nullopt;
-    auto answer = files.front();
-    files.pop_front();
-    return answer;
-  }
-  void ShowInformation(QWidget*, const QString& caption, const QString& text) override {
-    informations.push_back({caption, text});
-  }
-  bool AskOkCancel(QWidget*, const QString& caption, const QString& text) override {
-    questions.push_back({caption, text});
-    return answerOk;
-  }
-  void OpenWithAssociation(const QString& path) override { opened.push_back(path); }
-};
 
 // The window with a look inside every pass of the engine's event handling:
 // the hook runs just before the window handles its waiting events there.

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QUrl;
 class QWidget;
 
 namespace frambit {
@@ -29,6 +30,9 @@ class Desktop {
   // Opens the file with the program the system associates with its type.
   // Failures are the system's business and are not reported.
   virtual void OpenWithAssociation(const QString& path) = 0;
+  // Opens a web page, or a local page given as a file address, in the
+  // default browser. Failures are not reported either.
+  virtual void OpenInBrowser(const QUrl& address) = 0;
 };
 
 }  // namespace frambit

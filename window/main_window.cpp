@@ -20,7 +20,9 @@
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
 #include "engine/texts.h"
+#include "window/click_label.h"
 #include "window/desktop.h"
+#include "window/online_commands.h"
 #include "window/product_info.h"
 #include "window/progress_gauge.h"
 #include "window/remaining_time.h"
@@ -77,6 +79,16 @@ void TfrmMain::ConnectCommands() {
   connect(ExitBtn, &QToolButton::clicked, this, command(&TfrmMain::ExitBtnClick));
   connect(N2, &QAction::triggered, this, command(&TfrmMain::N2Click));
   connect(RzBitBtn1, &QAbstractButton::clicked, this, command(&TfrmMain::RzBitBtn1Click));
+  connect(UpdateBtn, &QToolButton::clicked, this, command(&TfrmMain::UpdateBtnClick));
+  connect(Update1, &QAction::triggered, this, command(&TfrmMain::Update1Click));
+  connect(SupportBtn, &QToolButton::clicked, this, command(&TfrmMain::SupportBtnClick));
+  connect(helpBtn, &QToolButton::clicked, this, command(&TfrmMain::helpBtnClick));
+  connect(N4, &QAction::triggered, this, command(&TfrmMain::N4Click));
+  connect(N5, &QAction::triggered, this, command(&TfrmMain::N5Click));
+  connect(RzBitBtn2, &QAbstractButton::clicked, this, command(&TfrmMain::RzBitBtn2Click));
+  connect(RzBitBtn3, &QAbstractButton::clicked, this, command(&TfrmMain::RzBitBtn3Click));
+  connect(sLabelFX1, &ClickLabel::clicked, this, command(&TfrmMain::sLabelFX1Click));
+  connect(sLabelFX2, &ClickLabel::clicked, this, command(&TfrmMain::sLabelFX2Click));
   connect(BtnMoveLeft, &QToolButton::clicked, this, command(&TfrmMain::BtnMoveLeftClick));
   connect(Shelllist, &ShellList::FolderChanged, this, command(&TfrmMain::ShelllistChange));
   connect(Shelllist, &ShellList::OpenRequested, this, [this](const QString& path, bool* handled) {
@@ -247,6 +259,40 @@ void TfrmMain::N2Click() {
 }
 
 void TfrmMain::RzBitBtn1Click() { ShowMessage(texts::kStartScanHint); }
+
+// The menu items run their button's action even while the button is
+// disabled, so the update check and the help stay at hand during a scan.
+void TfrmMain::UpdateBtnClick() {
+  if (online_) online_->CheckForUpdate(this);
+}
+
+void TfrmMain::Update1Click() { UpdateBtnClick(); }
+
+void TfrmMain::SupportBtnClick() {
+  if (online_) online_->OpenProductSite(this);
+}
+
+void TfrmMain::helpBtnClick() {
+  if (online_) online_->OpenHelp(this);
+}
+
+void TfrmMain::N4Click() { helpBtnClick(); }
+
+void TfrmMain::N5Click() {
+  if (online_) online_->OpenCompanySite(this);
+}
+
+void TfrmMain::RzBitBtn2Click() {
+  if (online_) online_->RequestSupport(this);
+}
+
+void TfrmMain::RzBitBtn3Click() { SupportBtnClick(); }
+
+void TfrmMain::sLabelFX1Click() {
+  if (online_) online_->OpenServiceChat(this);
+}
+
+void TfrmMain::sLabelFX2Click() { SupportBtnClick(); }
 
 void TfrmMain::BtnMoveLeftClick() { Shelllist->GoUp(1); }
 

@@ -27,7 +27,9 @@ class QToolBar;
 
 namespace frambit {
 
+class ClickLabel;
 class Desktop;
+class OnlineCommands;
 class ProgressGauge;
 class ShellList;
 
@@ -44,6 +46,9 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   TfrmMain(Desktop& desktop, RecoverySources sources, QWidget* parent = nullptr);
 
   SessionState& Session() { return session_; }
+  // What the update, support, help and link commands do; until it is set
+  // they do nothing. The commands must outlive the window.
+  void SetOnlineCommands(OnlineCommands& commands) { online_ = &commands; }
   // "Frambit 专业版 by " and the product site's name: the caption of the
   // window and of every plain message.
   QString ApplicationTitle() const;
@@ -99,6 +104,16 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   void BtnMoveLeftClick();
   void ShelllistChange();
   void ShelllistDblClickOpen(const QString& path, bool* handled);
+  void UpdateBtnClick();
+  void Update1Click();
+  void SupportBtnClick();
+  void helpBtnClick();
+  void N4Click();
+  void N5Click();
+  void RzBitBtn2Click();
+  void RzBitBtn3Click();
+  void sLabelFX1Click();
+  void sLabelFX2Click();
 
   // Runs a command. A failure that leaves it is shown by ShowFailure; a
   // close asked for while a command runs takes effect when the outermost
@@ -122,6 +137,7 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
 
   Desktop& desktop_;
   RecoverySources sources_;
+  OnlineCommands* online_ = nullptr;
   SessionState session_;
   // The entries behind the items of `pop`, as last built.
   std::vector<TargetMenuEntry> targetMenu_;
@@ -149,6 +165,9 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   QAction* N9 = nullptr;
   QAction* N10 = nullptr;
   QAction* N2 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* Update1 = nullptr;
+  QAction* N5 = nullptr;
 
   QToolButton* BtnMoveLeft = nullptr;
   QLineEdit* Destination = nullptr;
@@ -156,6 +175,10 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   QSplitter* Splitter2 = nullptr;
 
   QPushButton* RzBitBtn1 = nullptr;
+  QPushButton* RzBitBtn2 = nullptr;
+  QPushButton* RzBitBtn3 = nullptr;
+  ClickLabel* sLabelFX1 = nullptr;
+  ClickLabel* sLabelFX2 = nullptr;
 
   QLabel* TimeLabel = nullptr;
   QLabel* SegLabel = nullptr;

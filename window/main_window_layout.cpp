@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "engine/texts.h"
+#include "window/click_label.h"
 #include "window/main_window.h"
 #include "window/product_info.h"
 #include "window/progress_gauge.h"
@@ -82,8 +83,9 @@ QPushButton* ContactButton(QWidget* parent, const char* name, const char* captio
   return button;
 }
 
-QLabel* ContactLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-  auto* label = new QLabel(text, parent);
+ClickLabel* ContactLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* label = new ClickLabel(text, parent);
+  label->setCursor(Qt::PointingHandCursor);
   label->setObjectName(name);
   label->setGeometry(geometry);
   label->setFont(FontOf({"微软雅黑", "Microsoft YaHei"}, 19));
@@ -153,13 +155,13 @@ void TfrmMain::BuildMenuBar() {
 
   QMenu* N3 = MainMenu1->addMenu(QString::fromUtf8(texts::kHelpMenuCaption));
   N3->setObjectName("N3");
-  MenuItem(N3, "N4", texts::kHelpCaption);
+  N4 = MenuItem(N3, "N4", texts::kHelpCaption);
   N3->addSeparator()->setObjectName("N8");
-  MenuItem(N3, "Update1", texts::kUpdateCaption);
+  Update1 = MenuItem(N3, "Update1", texts::kUpdateCaption);
   QAction* N6 = N3->addSeparator();
   N6->setObjectName("N6");
   N6->setVisible(false);
-  MenuItem(N3, "N5", texts::kAboutCaption);
+  N5 = MenuItem(N3, "N5", texts::kAboutCaption);
 }
 
 QToolButton* TfrmMain::AddToolButton(const char* name, const char* caption, QStyle::StandardPixmap icon) {
@@ -265,11 +267,11 @@ QFrame* TfrmMain::BuildLowerPanel() {
   fill->addWidget(Panel1);
 
   RzBitBtn1 = ContactButton(Panel1, "RzBitBtn1", texts::kStartScanCaption, QStyle::SP_MediaPlay, {24, 48, 153, 49});
-  ContactButton(Panel1, "RzBitBtn2", texts::kServiceCaption, QStyle::SP_MessageBoxInformation, {208, 48, 153, 49});
-  ContactButton(Panel1, "RzBitBtn3", texts::kVisitSiteCaption, QStyle::SP_DirHomeIcon, {392, 48, 153, 49});
-  ContactLabel(Panel1, "sLabelFX1", QString::fromUtf8(texts::kChatAccountPrefix) + product::kServiceChatAccount,
+  RzBitBtn2 = ContactButton(Panel1, "RzBitBtn2", texts::kServiceCaption, QStyle::SP_MessageBoxInformation, {208, 48, 153, 49});
+  RzBitBtn3 = ContactButton(Panel1, "RzBitBtn3", texts::kVisitSiteCaption, QStyle::SP_DirHomeIcon, {392, 48, 153, 49});
+  sLabelFX1 = ContactLabel(Panel1, "sLabelFX1", QString::fromUtf8(texts::kChatAccountPrefix) + product::kServiceChatAccount,
                {656, 32, 243, 33});
-  ContactLabel(Panel1, "sLabelFX2", QUrl(QString::fromUtf8(product::kProductSiteUrl)).host(), {656, 72, 207, 33});
+  sLabelFX2 = ContactLabel(Panel1, "sLabelFX2", QUrl(QString::fromUtf8(product::kProductSiteUrl)).host(), {656, 72, 207, 33});
   return RzPanel2;
 }
 

@@ -34,4 +34,6 @@ bool QtDesktop::AskOkCancel(QWidget* owner, const QString& caption, const QStrin
 
 void QtDesktop::OpenWithAssociation(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
+void QtDesktop::OpenInBrowser(const QUrl& address) { QDesktopServices::openUrl(address); }
+
 }  // namespace frambit

@@ -12,6 +12,7 @@ class QtDesktop final : public Desktop {
   void ShowInformation(QWidget* owner, const QString& caption, const QString& text) override;
   bool AskOkCancel(QWidget* owner, const QString& caption, const QString& text) override;
   void OpenWithAssociation(const QString& path) override;
+  void OpenInBrowser(const QUrl& address) override;
 };
 
 }  // namespace frambit

@@ -1,0 +1,12 @@
+#include "window/click_label.h"
+
+#include <QMouseEvent>
+
+namespace frambit {
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+}  // namespace frambit
