@@ -161,7 +161,9 @@ TEST_F(Window, OpensWithItsCaptionAndStartTexts) {
   EXPECT_EQ(Find<QToolButton>("ToolBoxBtn").popupMode(), QToolButton::InstantPopup);
   EXPECT_EQ(Find<QToolButton>("RunBtn").popupMode(), QToolButton::MenuButtonPopup);
   EXPECT_EQ(Find<QAction>("N9").text(), Q(texts::kFullDiskCaption));
-  EXPECT_EQ(Find<QAction>("N10").text(), Q(texts::kFreeSpaceCaption));
+  QStringList runMenu;
+  for (const QAction* item : Find<QMenu>("PopupMenu2").actions()) runMenu << item->text();
+  EXPECT_EQ(runMenu, (QStringList{Q(texts::kFullDiskCaption), Q(texts::kFreeSpaceCaption), Q(texts::kSmartCaption)}));
   EXPECT_EQ(frmMain.size().width(), 995);
   QStringList help;
   for (const QAction* item : Find<QMenu>("N3").actions())
@@ -244,6 +246,27 @@ TEST_F(Window, RecoversTheDemoFilesAndShowsProgress) {
   Click("RunBtn");
   ASSERT_EQ(desktop.informations.size(), 1u);
   EXPECT_EQ(desktop.informations[0].text, Q(texts::kNoSample));
+}
+
+// "智能恢复" from the menu: every clip of the demo image comes back whole,
+// each behind a header fitted to it (its RIFF size is the file's own).
+TEST_F(Window, SmartRecoveryFromTheMenuFitsEachFile) {
+  ChooseTarget(TwoDemoCopies());
+  ChooseOutputFolder();
+  ChooseSample();
+  Find<QAction>("N11").trigger();
+  EXPECT_TRUE(desktop.informations.empty());
+  EXPECT_TRUE(AllEnabled(kCommands, true));
+  EXPECT_TRUE(frmMain.Session().SampleHeaderPath.empty());
+  for (int number = 1; number <= 8; ++number) {
+    SCOPED_TRACE(number);
+    const auto bytes = test::ReadFile(dir / ("out/" + std::to_string(number) + ".AVI"));
+    ASSERT_GT(bytes.size(), 12u);
+    std::uint32_t riffSize = 0;
+    for (int i = 3; i >= 0; --i) riffSize = riffSize << 8 | std::to_integer<std::uint32_t>(bytes[4 + i]);
+    EXPECT_EQ(riffSize, bytes.size() - 8);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "out/9.AVI"));
 }
 
 TEST_F(Window, MissingInputsAreNamedOneAtATime) {

@@ -19,6 +19,7 @@
 #include "engine/free_space_session.h"
 #include "engine/sample_capture.h"
 #include "engine/scan_session.h"
+#include "engine/smart_session.h"
 #include "engine/texts.h"
 #include "window/click_label.h"
 #include "window/desktop.h"
@@ -70,6 +71,7 @@ void TfrmMain::ConnectCommands() {
   connect(RunBtn, &QToolButton::clicked, this, command(&TfrmMain::RunBtnClick));
   connect(N9, &QAction::triggered, this, command(&TfrmMain::N9Click));
   connect(N10, &QAction::triggered, this, command(&TfrmMain::N10Click));
+  connect(N11, &QAction::triggered, this, command(&TfrmMain::N11Click));
   connect(PauseBtn, &QToolButton::clicked, this, command(&TfrmMain::PauseBtnClick));
   connect(StopBtn, &QToolButton::clicked, this, command(&TfrmMain::StopBtnClick));
   connect(BtnSelectAll, &QToolButton::clicked, this, command(&TfrmMain::BtnSelectAllClick));
@@ -175,6 +177,8 @@ void TfrmMain::RunBtnClick() { frambit::RunBtnClick(session_, *this); }
 void TfrmMain::N9Click() { frambit::N9Click(session_, *this); }
 
 void TfrmMain::N10Click() { frambit::N10Click(session_, *this); }
+
+void TfrmMain::N11Click() { RunSmartSession(session_, *this); }
 
 void TfrmMain::PauseBtnClick() { frambit::PauseBtnClick(session_, *this); }
 

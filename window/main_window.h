@@ -87,6 +87,8 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   void RunBtnClick();
   void N9Click();
   void N10Click();
+  // "智能恢复": video and sound together, with a header and index fitted to each run.
+  void N11Click();
   void PauseBtnClick();
   void StopBtnClick();
   void BtnSelectAllClick();
@@ -164,6 +166,7 @@ class TfrmMain : public QMainWindow, public SessionView, public SourceControls {
   QMenu* PopupMenu2 = nullptr;
   QAction* N9 = nullptr;
   QAction* N10 = nullptr;
+  QAction* N11 = nullptr;
   QAction* N2 = nullptr;
   QAction* N4 = nullptr;
   QAction* Update1 = nullptr;

@@ -215,6 +215,7 @@ void TfrmMain::BuildToolbar() {
   PopupMenu2 = AttachMenu(RunBtn, "PopupMenu2", QToolButton::MenuButtonPopup);
   N9 = MenuItem(PopupMenu2, "N9", texts::kFullDiskCaption);
   N10 = MenuItem(PopupMenu2, "N10", texts::kFreeSpaceCaption);
+  N11 = MenuItem(PopupMenu2, "N11", texts::kSmartCaption);
   PauseBtn = AddToolButton("PauseBtn", texts::kPauseButtonCaption, QStyle::SP_MediaPause);
   StopBtn = AddToolButton("StopBtn", texts::kStopCaption, QStyle::SP_MediaStop);
   RzToolbar1->addSeparator();

@@ -16,6 +16,7 @@ inline constexpr char kSampleCaption[] = "选择样本";
 inline constexpr char kRunCaption[] = "恢复";
 inline constexpr char kFullDiskCaption[] = "全盘恢复";
 inline constexpr char kFreeSpaceCaption[] = "恢复剩余空间";
+inline constexpr char kSmartCaption[] = "智能恢复";
 inline constexpr char kPauseButtonCaption[] = "暂停";
 inline constexpr char kStopCaption[] = "停止";
 inline constexpr char kUpdateCaption[] = "在线升级";
