@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/little_endian.h"
 #include "tests/support/chunk_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -53,21 +54,8 @@ struct CliResult {
   std::string err;
 };
 
-// The whole file, read to its end (files in /proc report no size); empty
-// when it is missing.
-ByteVector Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  ByteVector bytes;
-  std::vector<char> piece(1 << 16);
-  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    const auto* begin = reinterpret_cast<const std::byte*>(piece.data());
-    bytes.insert(bytes.end(), begin, begin + in.gcount());
-  }
-  return bytes;
-}
-
 std::string ReadText(const std::string& path) {
-  const ByteVector bytes = Contents(path);
+  const ByteVector bytes = ReadFile(path);
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
@@ -140,17 +128,6 @@ std::int64_t BytesReadBy(pid_t pid) {
   return at == std::string::npos ? -1 : std::stoll(io.substr(at + 7));
 }
 
-std::uint32_t Le32(std::span<const std::byte> bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i)
-    value = value << 8 | std::to_integer<std::uint32_t>(bytes[at + static_cast<std::size_t>(i)]);
-  return value;
-}
-
-void PutLe32(ByteVector& bytes, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(std::byte{static_cast<std::uint8_t>(value >> shift)});
-}
-
 void Append(ByteVector& bytes, const std::string& text) {
   for (char c : text) bytes.push_back(std::byte{static_cast<std::uint8_t>(c)});
 }
@@ -165,7 +142,7 @@ struct Chunk {
 std::vector<Chunk> ChunksIn(std::span<const std::byte> bytes, std::size_t from, std::size_t to) {
   std::vector<Chunk> chunks;
   for (std::size_t at = from; at + 8 <= to;) {
-    const std::uint32_t size = Le32(bytes, at + 4);
+    const std::uint32_t size = LoadLittleEndian32(bytes.data() + at + 4);
     chunks.push_back({std::string(reinterpret_cast<const char*>(bytes.data() + at), 4), at, size});
     at += 8 + std::size_t{size} + (size & 1);
   }
@@ -229,7 +206,7 @@ void ExpectSummary(const std::string& out, std::int64_t scanned, std::int64_t hi
 // Success when the file holds exactly `expected`; otherwise says where it
 // differs.
 ::testing::AssertionResult HoldsExactly(const std::string& path, std::span<const std::byte> expected) {
-  const ByteVector got = Contents(path);
+  const ByteVector got = ReadFile(path);
   const auto [g, e] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
   if (g == got.end() && e == expected.end()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << path << " has " << got.size() << " bytes where " << expected.size()
@@ -325,7 +302,7 @@ class EndToEnd : public ::testing::Test {
     args.push_back(avi.path);
     const CliResult made = Spawn(args, Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
     EXPECT_EQ(made.exitCode, 0) << made.err;
-    avi.bytes = Contents(avi.path);
+    avi.bytes = ReadFile(avi.path);
     const auto [from, to] = MoviRange(avi.bytes);
     for (const Chunk& chunk : ChunksIn(avi.bytes, from, to))
       std::memcpy(avi.bytes.data() + chunk.offset, fourcc.data(), 4);
@@ -343,14 +320,14 @@ class EndToEnd : public ::testing::Test {
   std::string HandmadeSample() const {
     ByteVector avi;
     Append(avi, "RIFF");
-    PutLe32(avi, 4 + 8 + 4 + 8 + 56 + 8 + 4);
+    AppendLittleEndian<4>(avi, 4 + 8 + 4 + 8 + 56 + 8 + 4);
     Append(avi, "AVI LIST");
-    PutLe32(avi, 4 + 8 + 56);
+    AppendLittleEndian<4>(avi, 4 + 8 + 56);
     Append(avi, "hdrlavih");
-    PutLe32(avi, 56);
+    AppendLittleEndian<4>(avi, 56);
     avi.resize(avi.size() + 56);
     Append(avi, "LIST");
-    PutLe32(avi, 4);
+    AppendLittleEndian<4>(avi, 4);
     Append(avi, "movi");
     const std::string path = Path(UniqueName("handmade"));
     WriteFile(path, avi);
@@ -569,7 +546,7 @@ TEST_F(EndToEnd, WritesIntoAnyOutputFolder) {
   const auto run = AddChain(chunks, 333, "00dc", 4, 1001);
   chunks.Noise(100);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector expected = Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run));
+  const ByteVector expected = Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run));
 
   fs::create_directories(Path("used"));
   WriteFile(Path("used/1.AVI"), ByteVector(3 * expected.size(), std::byte{'x'}));
@@ -592,7 +569,7 @@ TEST_F(EndToEnd, OnlyRecoverTakesUnderscoreChunks) {
   const auto underscore = AddChain(chunks, 1000, "00__", 4, 333);
   chunks.Noise(1000);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector header = SampleHeader(Contents(sample));
+  const ByteVector header = SampleHeader(ReadFile(sample));
   struct Case {
     const char* command;
     std::vector<std::pair<std::int64_t, std::int64_t>> runs;
@@ -643,7 +620,7 @@ TEST_F(EndToEnd, LeavesAReadOnlyTargetUntouched) {
   EXPECT_EQ(readError, EAGAIN);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   ASSERT_EQ(AviFilesIn(Path("out")), Numbered(1));
-  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run))));
+  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run))));
   EXPECT_TRUE(HoldsExactly(target, chunks.Bytes()));
   EXPECT_TRUE(fs::last_write_time(target) == before) << "the target's modification time changed";
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::mask,
@@ -693,7 +670,7 @@ TEST_F(EndToEnd, CtrlCStopsTheScanButWritesWhatWasFound) {
   ASSERT_TRUE(scanned.starts_with("扫描: ")) << result.out;
   EXPECT_LT(std::stoll(scanned.substr(std::string("扫描: ").size())), imageSize);
   ASSERT_EQ(AviFilesIn(Path("out")), Numbered(1));
-  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(Contents(sample)), Slice(chunks.Bytes(), run))));
+  EXPECT_TRUE(HoldsExactly(Path("out/1.AVI"), Concat(SampleHeader(ReadFile(sample)), Slice(chunks.Bytes(), run))));
   ExpectCacheClean(sample);
 }
 
@@ -705,9 +682,9 @@ TEST_F(EndToEnd, RefusesASampleThatIsNoAvi) {
   const std::string target = WriteTarget("target.img", chunks.Bytes());
   ByteVector withoutMovi;
   Append(withoutMovi, "RIFF");
-  PutLe32(withoutMovi, 16);
+  AppendLittleEndian<4>(withoutMovi, 16);
   Append(withoutMovi, "AVI LIST");
-  PutLe32(withoutMovi, 4);
+  AppendLittleEndian<4>(withoutMovi, 4);
   Append(withoutMovi, "hdrl");
   struct Case {
     const char* name;
@@ -748,7 +725,7 @@ TEST_F(EndToEnd, ReportsAFullOutputDisk) {
   for (int i = 0; i < 4; ++i) runs.push_back(AddChain(chunks, 333, "00dc", 12, 9001));  // ~97 KiB a file
   chunks.Noise(333);
   const std::string target = WriteTarget("target.img", chunks.Bytes());
-  const ByteVector header = SampleHeader(Contents(sample));
+  const ByteVector header = SampleHeader(ReadFile(sample));
 
   const CliResult result = Recover("recover", target, sample, output);
   EXPECT_EQ(result.exitCode, 1);
@@ -756,7 +733,7 @@ TEST_F(EndToEnd, ReportsAFullOutputDisk) {
   for (int i = 0; i < 2; ++i)
     EXPECT_TRUE(
         HoldsExactly(output + "/" + std::to_string(i + 1) + ".AVI", Concat(header, Slice(chunks.Bytes(), runs[i]))));
-  const ByteVector cut = Contents(output + "/3.AVI");
+  const ByteVector cut = ReadFile(output + "/3.AVI");
   const ByteVector whole = Concat(header, Slice(chunks.Bytes(), runs[2]));
   ASSERT_LT(cut.size(), whole.size());
   EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin())) << "3.AVI holds bytes other than the run's";
@@ -869,7 +846,7 @@ class SmartEndToEnd : public EndToEnd {
     args.push_back(avi.path);
     const CliResult made = Spawn(args, Path("ffmpeg.stdout"), Path("ffmpeg.stderr"));
     EXPECT_EQ(made.exitCode, 0) << made.err;
-    avi.bytes = Contents(avi.path);
+    avi.bytes = ReadFile(avi.path);
     return avi;
   }
 
@@ -1003,11 +980,11 @@ TEST_F(SmartEndToEnd, WritesARunOverOneGiBAsOpenDml) {
   ASSERT_EQ(made.exitCode, 0) << made.err;
   // ffmpeg reserves a JUNK chunk of 4120 bytes behind each strf for a super
   // index; as a name chunk it is no room for one.
-  ByteVector roomless = Contents(sample);
+  ByteVector roomless = ReadFile(sample);
   const ByteVector reserved = [] {
     ByteVector tag;
     Append(tag, "JUNK");
-    PutLe32(tag, 4120);
+    AppendLittleEndian<4>(tag, 4120);
     return tag;
   }();
   int renamed = 0;
@@ -1030,7 +1007,7 @@ TEST_F(SmartEndToEnd, WritesARunOverOneGiBAsOpenDml) {
       for (const auto& [id, size] : {std::pair{"00dc", kFrameBytes}, std::pair{"01wb", kSoundBytes}}) {
         ByteVector header;
         Append(header, id);
-        PutLe32(header, size);
+        AppendLittleEndian<4>(header, size);
         ASSERT_EQ(::pwrite(fd, header.data(), header.size(), end), 8);
         end += 8 + size;
       }
@@ -1059,7 +1036,7 @@ TEST_F(SmartEndToEnd, WritesARunOverOneGiBAsOpenDml) {
       std::ifstream file(recovered, std::ios::binary);
       char head[12];
       file.read(head, 8);
-      const std::uint32_t firstRiff = Le32(Bytes(std::string(head, 8)), 4);
+      const std::uint32_t firstRiff = LoadLittleEndian32(reinterpret_cast<const std::byte*>(head) + 4);
       file.seekg(8 + std::streamoff{firstRiff});
       // An OpenDML file goes on with a RIFF AVIX; an AVI 1.0 file ends.
       const bool more = static_cast<bool>(file.read(head, 12));
@@ -1097,20 +1074,20 @@ TEST_F(SmartEndToEnd, RefusesAnUnusableSampleHeader) {
   const auto sample = [](const ByteVector& hdrl, std::optional<std::uint32_t> hdrlSize = std::nullopt) {
     ByteVector avi;
     Append(avi, "RIFF");
-    PutLe32(avi, static_cast<std::uint32_t>(4 + 12 + hdrl.size() + 12));
+    AppendLittleEndian<4>(avi, static_cast<std::uint32_t>(4 + 12 + hdrl.size() + 12));
     Append(avi, "AVI LIST");
-    PutLe32(avi, hdrlSize.value_or(static_cast<std::uint32_t>(4 + hdrl.size())));
+    AppendLittleEndian<4>(avi, hdrlSize.value_or(static_cast<std::uint32_t>(4 + hdrl.size())));
     Append(avi, "hdrl");
     avi.insert(avi.end(), hdrl.begin(), hdrl.end());
     Append(avi, "LIST");
-    PutLe32(avi, 4);
+    AppendLittleEndian<4>(avi, 4);
     Append(avi, "movi");
     return avi;
   };
   const auto chunk = [](const std::string& id, const ByteVector& data) {
     ByteVector bytes;
     Append(bytes, id);
-    PutLe32(bytes, static_cast<std::uint32_t>(data.size()));
+    AppendLittleEndian<4>(bytes, static_cast<std::uint32_t>(data.size()));
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
   };

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/input_stream.h"
 #include "platform/output_file.h"
 #include "platform/user_error.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_dir.h"
 
 namespace frambit {
@@ -32,17 +32,6 @@ TEST(Platform, RefusesTargetsThatAreNoFileOrBlockDevice) {
   for (const auto& [path, message] : cases) EXPECT_EQ(OpenFailure(path), message);
 }
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) out += line;
-    ::pclose(pipe);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
-
 // A device is as long as the device says, to its last sector: not a
 // geometry product, not what a file system on it uses.
 TEST(Platform, ABlockDeviceIsReadToItsExactLength) {
@@ -52,14 +41,14 @@ TEST(Platform, ABlockDeviceIsReadToItsExactLength) {
   std::vector<std::byte> bytes(kLength, std::byte{0x11});
   bytes.back() = std::byte{0x77};
   test::WriteFile(image, bytes);
-  const std::string device = Shell("losetup --find --show --read-only " + image + " 2>/dev/null");
+  const std::string device = test::RunQuietly("losetup --find --show --read-only " + image).out;
   if (device.rfind("/dev/loop", 0) != 0) GTEST_SKIP() << "no loop device could be set up here (needs root)";
   auto stream = platform::OpenInput(device);
   const std::int64_t size = stream->Size();
   std::byte last{};
   const platform::ReadOutcome got = stream->ReadAt(kLength - 1, {&last, 1});
   stream.reset();
-  Shell("losetup --detach " + device);
+  test::RunQuietly("losetup --detach " + device);
   EXPECT_EQ(size, kLength);
   EXPECT_EQ(got.bytesRead, 1u);
   EXPECT_EQ(last, std::byte{0x77});

@@ -25,6 +25,7 @@
 #include "sources/volume_info.h"
 #include "sources/volume_list.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_dir.h"
 
 namespace frambit {
@@ -36,24 +37,6 @@ using test::TempDir;
 constexpr std::int64_t kMiB = 1 << 20;
 constexpr char kSample[] = FRAMBIT_DEMO_DIR "/sample.avi";
 
-struct ShellResult {
-  int status = -1;
-  std::string out;
-};
-
-// Runs a command line; stdout without its trailing newline.
-ShellResult Shell(const std::string& command) {
-  ShellResult result;
-  if (FILE* pipe = ::popen(("(" + command + ") 2>/dev/null").c_str(), "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) result.out += line;
-    result.status = ::pclose(pipe);
-  }
-  while (!result.out.empty() && result.out.back() == '\n') result.out.pop_back();
-  return result;
-}
-
-bool Have(const std::string& tool) { return Shell("command -v " + tool).status == 0; }
 
 // A loop device over an image file, detached however the test ends.
 class LoopDevice {
@@ -61,13 +44,13 @@ class LoopDevice {
   // A read-only loop device refuses every write and forgets that it was
   // read-only when it is detached.
   LoopDevice(const std::string& image, bool partitioned, bool readOnly = false)
-      : device_(Shell("losetup --find --show " + std::string(partitioned ? "--partscan " : "") +
+      : device_(test::RunQuietly("losetup --find --show " + std::string(partitioned ? "--partscan " : "") +
                       (readOnly ? "--read-only " : "") + image)
                     .out) {
     if (device_.rfind("/dev/loop", 0) != 0) device_.clear();
   }
   ~LoopDevice() {
-    if (!device_.empty()) Shell("losetup --detach " + device_);
+    if (!device_.empty()) test::RunQuietly("losetup --detach " + device_);
   }
   LoopDevice(const LoopDevice&) = delete;
   LoopDevice& operator=(const LoopDevice&) = delete;
@@ -82,10 +65,10 @@ class MountGuard {
  public:
   MountGuard(const std::string& device, std::string mountPoint) : mountPoint_(std::move(mountPoint)) {
     fs::create_directories(mountPoint_);
-    mounted_ = Shell("mount " + device + " '" + mountPoint_ + "'").status == 0;
+    mounted_ = test::RunQuietly("mount " + device + " '" + mountPoint_ + "'").exitCode == 0;
   }
   ~MountGuard() {
-    if (mounted_) Shell("umount '" + mountPoint_ + "'");
+    if (mounted_) test::RunQuietly("umount '" + mountPoint_ + "'");
   }
   MountGuard(const MountGuard&) = delete;
   MountGuard& operator=(const MountGuard&) = delete;
@@ -178,7 +161,7 @@ class SourcesOnDevices : public testing::Test {
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach loop devices";
     for (const char* tool : {"losetup", "partx", "mkfs.ext4", "mkfs.vfat", "mcopy", "mdel", "df"})
-      if (!Have(tool)) GTEST_SKIP() << tool << " is missing (e2fsprogs, dosfstools, mtools, util-linux, coreutils)";
+      if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " is missing (e2fsprogs, dosfstools, mtools, util-linux, coreutils)";
   }
 
   // Resolves the target as the window does and scans it for the deleted
@@ -211,7 +194,7 @@ class SourcesOnDevices : public testing::Test {
 TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
   const std::string image = dir / "ext4.img";
   MakeImage(image, 32 * kMiB + 3 * 512);  // not a whole number of file-system blocks
-  ASSERT_EQ(Shell("mkfs.ext4 -q -F -L FRAMBIT " + image).status, 0);
+  ASSERT_EQ(test::RunQuietly("mkfs.ext4 -q -F -L FRAMBIT " + image).exitCode, 0);
   const LoopDevice loop(image, false);
   if (loop.Device().empty()) GTEST_SKIP() << "no loop device could be attached here";
   // The system writes a blank in a mount point as \040; the free and total
@@ -219,13 +202,13 @@ TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
   const std::string mountPoint = dir / "mount point";
   const MountGuard mount(loop.Device(), mountPoint);
   if (!mount.Mounted()) GTEST_SKIP() << "the kernel refused to mount ext4 here";
-  ASSERT_EQ(Shell("cp " + std::string(kSample) + " '" + mountPoint + "/clip.avi' && sync && rm '" + mountPoint +
+  ASSERT_EQ(test::RunQuietly("cp " + std::string(kSample) + " '" + mountPoint + "/clip.avi' && sync && rm '" + mountPoint +
                   "/clip.avi' && sync")
-                .status,
+                .exitCode,
             0);
 
   RecoverySources sources = SystemSources();
-  const auto df = Shell("df -B1 --output=avail,size '" + mountPoint + "' | tail -1").out;
+  const auto df = test::RunQuietly("df -B1 --output=avail,size '" + mountPoint + "' | tail -1").out;
   double avail = 0, size = 0;
   ASSERT_EQ(std::sscanf(df.c_str(), "%lf %lf", &avail, &size), 2) << df;
   ExpectWithStableDisks([&]() -> Expectations {
@@ -243,7 +226,7 @@ TEST_F(SourcesOnDevices, AMountedExt4DiskIsOfferedResolvedAndRecovered) {
              "HD" + number + ", Fixed Drive, [32 MB]"},
             {diskKey, "PhysicalDrive" + number},
             // frambit-cli shows the same entries, with the path for --target.
-            {std::to_string(Shell(std::string(FRAMBIT_CLI) + " targets | grep -cxF 'HD" + number +
+            {std::to_string(test::RunQuietly(std::string(FRAMBIT_CLI) + " targets | grep -cxF 'HD" + number +
                                   ", Fixed Drive, [32 MB]	" + loop.Device() + "'")
                                 .out == "1"),
              "1"}};
@@ -281,19 +264,19 @@ TEST_F(SourcesOnDevices, AnUnmountedReadOnlyFatPartitionIsOfferedWithItsExtentAn
   // The file system is made in the image at the partition's offset, smaller
   // than the partition, and the clip is written and deleted there.
   const std::string at = " --offset " + std::to_string(kFirstSector) + " ";
-  ASSERT_EQ(Shell("mkfs.vfat -n CARD -i ABCD1234" + at + image + " " + std::to_string(kSectors / 2)).status, 0);
+  ASSERT_EQ(test::RunQuietly("mkfs.vfat -n CARD -i ABCD1234" + at + image + " " + std::to_string(kSectors / 2)).exitCode, 0);
   const std::string inImage = image + "@@" + std::to_string(std::uint64_t{kFirstSector} * 512);
-  ASSERT_EQ(Shell("mcopy -i " + inImage + " " + kSample + " ::/CLIP.AVI && mdel -i " + inImage + " ::/CLIP.AVI").status,
+  ASSERT_EQ(test::RunQuietly("mcopy -i " + inImage + " " + kSample + " ::/CLIP.AVI && mdel -i " + inImage + " ::/CLIP.AVI").exitCode,
             0);
   // Probing, resolution and the scan get by with a card that refuses writes.
   const LoopDevice loop(image, true, true);
   if (loop.Device().empty()) GTEST_SKIP() << "no loop device could be attached here";
   const std::string partition = loop.Device() + "p1";
   // A kernel without the MBR reader leaves the partition to user space.
-  if (!fs::exists(partition)) Shell("partx --add " + loop.Device());
+  if (!fs::exists(partition)) test::RunQuietly("partx --add " + loop.Device());
   for (int i = 0; i < 50 && !fs::exists(partition); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   if (!fs::exists(partition)) GTEST_SKIP() << "the kernel made no node for the partition of " << loop.Device();
-  ASSERT_EQ(Shell("cat /sys/class/block/" + partition.substr(5) + "/ro").out, "1");
+  ASSERT_EQ(test::RunQuietly("cat /sys/class/block/" + partition.substr(5) + "/ro").out, "1");
 
   const platform::DiskExtent extent = [&] {
     const auto extents = platform::SystemVolumes().ReadExtents(partition);

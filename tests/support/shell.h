@@ -22,6 +22,20 @@ inline std::string Shell(const std::string& command, int* exitCode = nullptr) {
   return out;
 }
 
+struct ShellRun {
+  int exitCode = -1;  // -1 when it did not start or did not exit
+  std::string out;
+};
+
+// Runs a command through the shell for its standard output alone (standard
+// error is dropped), without the trailing newlines: a device name, a count.
+inline ShellRun RunQuietly(const std::string& command) {
+  ShellRun run;
+  run.out = Shell("{ " + command + "\n} 2>/dev/null", &run.exitCode);
+  while (!run.out.empty() && run.out.back() == '\n') run.out.pop_back();
+  return run;
+}
+
 inline bool HaveTool(const std::string& name) {
   int code = 0;
   Shell("command -v " + name, &code);
