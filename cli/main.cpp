@@ -19,7 +19,6 @@
 #include "engine/smart_session.h"
 #include "engine/texts.h"
 #include "platform/console.h"
-#include "platform/input_stream.h"
 #include "platform/program_paths.h"
 
 namespace {
